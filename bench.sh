@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Prints the benchmark figures, one per line: "name = value unit".
+# Installs what it needs and builds first, as test.sh does.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh >&2
+scripts/build.sh >&2
+
+seconds=${BENCH_SECONDS:-5}
+for baud in 9600 19200; do
+  # One sensor polled back to back on a line paced like a real one, and a
+  # device that never answers.
+  tools/winerun.sh --native build/native \
+    --sim "--port @RUN@/ports/COM3 --baud $baud --device 5 --channel 3=23.45 --device 6 --fault silent" \
+    -- build/win/bench/BusBench.exe --port 3 --baud "$baud" --good 5 --silent 6 --seconds "$seconds" |
+    tr -d '\r'
+done

@@ -1,0 +1,29 @@
+// The thread's window message pump, run from inside long operations (the
+// port opening, every exchange, the wait between poll cycles).
+#pragma once
+
+#include "bus/port_driver.h"
+
+namespace quorvel::bus {
+
+class Win32MessagePump final : public MessagePump {
+ public:
+  void ProcessMessages() override;
+  // Waits in MsgWaitForMultipleObjectsEx, which returns as soon as a message
+  // is waiting, so a message is handled at once and not a tick later.
+  void Idle(std::int64_t max_ns) override;
+
+  // A WM_QUIT taken from the queue by a nested pump; the main loop ends on it.
+  bool quit_received() const { return quit_received_; }
+  int quit_code() const { return quit_code_; }
+
+ private:
+  // Set when an Idle ended with no message waiting: the queue was empty a
+  // moment ago, so the next ProcessMessages has nothing to do. Looking costs
+  // a wineserver round trip under Wine, on every pass of the wait.
+  bool queue_seen_empty_ = false;
+  bool quit_received_ = false;
+  int quit_code_ = 0;
+};
+
+}  // namespace quorvel::bus

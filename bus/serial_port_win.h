@@ -1,0 +1,50 @@
+// The bus link's ports on Win32: CreateFileA and the communications API.
+#pragma once
+
+#include <windows.h>
+
+#include "base/unique_handle.h"
+#include "bus/line_settings.h"
+#include "bus/port_driver.h"
+
+namespace quorvel::bus {
+
+// Owner of a handle from CreateFile, whose empty value is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  using pointer = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE handle) { ::CloseHandle(handle); }
+};
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+
+// Copies the line settings into a device control block, every field set.
+void FillDcb(const LineSettings& settings, DCB& dcb);
+void FillCommTimeouts(const LineTimeouts& timeouts, COMMTIMEOUTS& out);
+
+// Opens COM(index + 1) as the bus needs it: exclusive, 8N1, no flow
+// control, DTR and RTS raised, break cleared, reads that never wait, stale
+// input discarded. Returns 0, 5, 21 or 6; on 0, `port` holds the handle.
+std::int32_t OpenPort(int index, std::int32_t baud_rate, UniqueFileHandle& port);
+
+class Win32PortDriver final : public PortDriver {
+ public:
+  Win32PortDriver() = default;
+  Win32PortDriver(const Win32PortDriver&) = delete;
+  Win32PortDriver& operator=(const Win32PortDriver&) = delete;
+  ~Win32PortDriver() override;
+
+  std::int32_t Open(int index, std::int32_t baud_rate, PortHandle& handle) override;
+  void Close(PortHandle handle) override;
+  void PurgeInput(PortHandle handle) override;
+  bool Write(PortHandle handle, const std::uint8_t* data, std::uint32_t size,
+             std::uint32_t& written) override;
+  bool Read(PortHandle handle, std::uint8_t* data, std::uint32_t capacity,
+            std::uint32_t& received) override;
+
+ private:
+  // The system timer runs at 1 ms only while a port is open, so the idle
+  // wait between reads wakes in time without slowing the machine otherwise.
+  int open_ports_ = 0;
+};
+
+}  // namespace quorvel::bus

@@ -1,0 +1,25 @@
+#include "wine_run.h"
+
+#include <cstdlib>
+#include <fstream>
+
+namespace quorvel::testing {
+
+std::string WindowsPath(const std::string& unix_path) {
+  std::string path = "Z:" + unix_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::vector<std::string> SimulatorLog() {
+  std::vector<std::string> lines;
+  const char* log = std::getenv("QUORVEL_SIM_LOG");
+  if (log == nullptr) return lines;
+  std::ifstream in(WindowsPath(log));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace quorvel::testing

@@ -1,0 +1,16 @@
+// What a test program learns about the run it is part of (see
+// tools/winerun.sh): the run directory and the simulator's log.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvel::testing {
+
+// A Unix path of the run as a Windows path (through drive Z:).
+std::string WindowsPath(const std::string& unix_path);
+
+// The lines the simulator has logged so far, one per request it received.
+std::vector<std::string> SimulatorLog();
+
+}  // namespace quorvel::testing

@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a run of its own: a fresh Wine
+# prefix copied from a template, its own Xvfb display, every port COM1..COM32
+# mapped to a path inside the run (so nothing can reach a real /dev/ttyS*),
+# optionally the instrument simulator behind some of those ports, and the
+# modem-line library preloaded so that pseudo-terminals behave as serial
+# ports. Every process started here is ended by its pid; the run's
+# wineserver is told to end (wineserver -k) and the run directory removed.
+#
+# Usage: winerun.sh --native DIR [options] -- PROGRAM.exe [ARG...]
+#   --native DIR      native build tree (simulator and modem-line library)
+#   --template DIR    template prefix, made once if missing (default DIR/wine-template)
+#   --map COMn=KIND   KIND: dir (cannot be opened), file (not a character device),
+#                     null (/dev/null: refuses the line settings), missing
+#   --sim "ARGS"      start the simulator with these arguments; @RUN@ stands
+#                     for the run directory, ports live in @RUN@/ports/COMn
+#   --locale NAME     Unix locale of every Wine process of the run (default C.UTF-8)
+#   --keep            keep the run directory (for debugging)
+# The program sees QUORVEL_RUN (the run directory, a Unix path) and
+# QUORVEL_SIM_LOG (the simulator's log) in its environment; the exit code is
+# the program's.
+set -euo pipefail
+
+die() { echo "winerun: $*" >&2; exit 2; }
+
+native=""
+template=""
+maps=()
+sim_args=""
+locale="C.UTF-8"
+keep=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --native) native=$(cd "$2" && pwd); shift 2 ;;
+    --template) template=$2; shift 2 ;;
+    --map) maps+=("$2"); shift 2 ;;
+    --sim) sim_args=$2; shift 2 ;;
+    --locale) locale=$2; shift 2 ;;
+    --keep) keep=1; shift ;;
+    --) shift; break ;;
+    *) die "unknown option '$1'" ;;
+  esac
+done
+[ -n "$native" ] || die "--native is required"
+[ $# -ge 1 ] || die "no program given"
+template=${template:-$native/wine-template}
+
+wine_bin=/usr/lib/wine/wine64
+wineserver_bin=/usr/lib/wine/wineserver64
+[ -x "$wine_bin" ] || wine_bin=$(command -v wine64 || command -v wine) || die "wine is not installed"
+[ -x "$wineserver_bin" ] || wineserver_bin=$(command -v wineserver) || die "wineserver is not installed"
+sim_bin=$native/tools/sim/quorvel-sim
+modem_lib=$native/tools/pty_modem/libpty_modem.so
+[ -f "$modem_lib" ] || die "missing $modem_lib (build the native tree first)"
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINELOADER=$wine_bin
+# No Mono or Gecko: there is nothing to download them from, and the
+# installer's question would wait for ever.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+export LANG=$locale LC_ALL=$locale
+
+run=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")
+xvfb_pid="" server_pid="" sim_pid="" prog_pid=""
+
+cleanup() {
+  local rc=$?
+  trap - EXIT INT TERM
+  [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null || true
+  [ -n "$sim_pid" ] && { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+  if [ -n "$server_pid" ]; then
+    WINEPREFIX=$run/pfx "$wineserver_bin" -k 2>/dev/null || true
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  [ -n "$prog_pid" ] && { wait "$prog_pid" 2>/dev/null || true; }
+  [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
+  if [ "$keep" = 1 ]; then echo "winerun: kept $run" >&2; else rm -rf "$run"; fi
+  exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Waits until a condition holds, checking every 20 ms, for at most $1 seconds.
+await() {
+  local limit=$1; shift
+  local tries=$((limit * 50))
+  until "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.02
+  done
+}
+
+make_template() {
+  local tmp=$template.tmp.$$
+  rm -rf "$tmp"
+  echo "winerun: making the Wine template prefix (once per build tree)" >&2
+  WINEPREFIX=$tmp "$wine_bin" wineboot -i >/dev/null 2>&1 || true
+  WINEPREFIX=$tmp "$wineserver_bin" -w
+  [ -f "$tmp/system.reg" ] || die "wineboot did not make a prefix"
+  rm -f "$tmp"/dosdevices/com*
+  mv "$tmp" "$template"
+}
+
+mkdir -p "$(dirname "$template")"
+(
+  flock 9
+  [ -f "$template/system.reg" ] || make_template
+) 9>"$template.lock"
+
+# The prefix: everything is a copy of its own except the large DLL folders,
+# which are shared by hard links (Wine never writes them in place).
+pfx=$run/pfx
+cp -al "$template" "$pfx"
+find "$pfx" \( -path "$pfx/drive_c/windows/system32" -o -path "$pfx/drive_c/windows/winsxs" \) -prune \
+  -o -type f -print0 | while IFS= read -r -d '' f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"; done
+rm -f "$pfx"/dosdevices/com*
+
+# Every COM port points into the run; only the paths made below lead anywhere.
+ports=$run/ports
+mkdir -p "$ports"
+awk -v ports="$ports" '
+  /^\[/ { in_ports = ($0 ~ /^\[Software\\\\Wine\\\\Ports\]/) }
+  in_ports && /^"COM[0-9]+"=/ { next }
+  { print }
+  in_ports && /^#time=/ {
+    for (i = 1; i <= 32; i++) printf "\"COM%d\"=\"%s/COM%d\"\n", i, ports, i
+  }
+' "$template/system.reg" >"$pfx/system.reg"
+grep -q "\"COM32\"=\"$ports/COM32\"" "$pfx/system.reg" || die "could not map the COM ports"
+
+for spec in "${maps[@]}"; do
+  port=${spec%%=*} kind=${spec#*=}
+  case "$kind" in
+    dir) mkdir -p "$ports/$port" ;;
+    file) : >"$ports/$port" ;;
+    null) ln -sfn /dev/null "$ports/$port" ;;
+    missing) rm -rf "${ports:?}/$port" ;;
+    *) die "unknown mapping '$spec'" ;;
+  esac
+done
+
+# The display: Xvfb picks a free number and writes it once it accepts clients.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$run/display" 2>"$run/xvfb.log" &
+xvfb_pid=$!
+await 20 test -s "$run/display" || die "Xvfb did not start: $(cat "$run/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$run/display")"
+
+export WINEPREFIX=$pfx
+"$wineserver_bin" -f -p &
+server_pid=$!
+
+if [ -n "$sim_args" ]; then
+  [ -x "$sim_bin" ] || die "missing $sim_bin (build the native tree first)"
+  # shellcheck disable=SC2086  # the simulator's arguments are words
+  "$sim_bin" --ready "$run/sim.ready" --log "$run/sim.log" ${sim_args//@RUN@/$run} &
+  sim_pid=$!
+  await 10 test -f "$run/sim.ready" || die "the simulator did not start"
+fi
+
+export QUORVEL_RUN=$run QUORVEL_SIM_LOG=$run/sim.log QUORVEL_WINESERVER_PID=$server_pid
+set +e
+LD_PRELOAD=$modem_lib "$wine_bin" "$@" &
+prog_pid=$!
+wait "$prog_pid"
+rc=$?
+prog_pid=""
+set -e
+exit "$rc"
