@@ -1,0 +1,19 @@
+// Time in the simulator: nanoseconds on CLOCK_MONOTONIC, the clock the log
+// reports, so tests can compare log times with their own.
+#pragma once
+
+#include <time.h>
+
+#include <chrono>
+
+namespace quorvel::sim {
+
+using Nanos = std::chrono::nanoseconds;
+
+inline Nanos MonotonicNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return std::chrono::seconds(ts.tv_sec) + Nanos(ts.tv_nsec);
+}
+
+}  // namespace quorvel::sim
