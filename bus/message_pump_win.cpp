@@ -2,7 +2,26 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace quorvel::bus {
+
+namespace {
+
+constexpr std::int64_t kNsPerMs = 1'000'000;
+
+// A pause shorter than a millisecond, which no wait of the message queue can
+// express: NtDelayExecution counts 100 ns units. Such a pause ends before a
+// message could be kept waiting long.
+using NtDelayExecutionFn = LONG(NTAPI*)(BOOLEAN alertable, PLARGE_INTEGER interval);
+
+NtDelayExecutionFn NtDelayExecution() {
+  static const auto fn = reinterpret_cast<NtDelayExecutionFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDelayExecution")));
+  return fn;
+}
+
+}  // namespace
 
 void Win32MessagePump::ProcessMessages() {
   if (queue_seen_empty_) {
@@ -22,10 +41,17 @@ void Win32MessagePump::ProcessMessages() {
 }
 
 void Win32MessagePump::Idle(std::int64_t max_ns) {
+  queue_seen_empty_ = false;
   if (max_ns <= 0) return;
-  // Whole milliseconds, rounded up: the wait may pass a deadline by less
-  // than a tick, never stop short of it.
-  const auto ms = static_cast<DWORD>((max_ns + 999'999) / 1'000'000);
+  if (max_ns < kNsPerMs && NtDelayExecution() != nullptr) {
+    LARGE_INTEGER interval;
+    interval.QuadPart = -(max_ns / 100);  // negative: relative, in 100 ns units
+    NtDelayExecution()(FALSE, &interval);
+    return;
+  }
+  // Whole milliseconds, the nearest: a wait that ends short of a deadline is
+  // followed by another; one that passes it does so by less than a tick.
+  const auto ms = static_cast<DWORD>(std::max<std::int64_t>(1, (max_ns + kNsPerMs / 2) / kNsPerMs));
   const DWORD woken =
       ::MsgWaitForMultipleObjectsEx(0, /*pHandles=*/nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   queue_seen_empty_ = woken == WAIT_TIMEOUT;

@@ -10,7 +10,8 @@ class Win32MessagePump final : public MessagePump {
  public:
   void ProcessMessages() override;
   // Waits in MsgWaitForMultipleObjectsEx, which returns as soon as a message
-  // is waiting, so a message is handled at once and not a tick later.
+  // is waiting, so a message is handled at once and not a tick later. A wait
+  // under a millisecond (a character time on a fast line) is a plain pause.
   void Idle(std::int64_t max_ns) override;
 
   // A WM_QUIT taken from the queue by a nested pump; the main loop ends on it.

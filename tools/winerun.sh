@@ -63,6 +63,29 @@ export LANG=$locale LC_ALL=$locale
 run=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")
 xvfb_pid="" server_pid="" sim_pid="" prog_pid=""
 
+# Waits until a condition holds, checking every 20 ms, for at most $1 seconds.
+await() {
+  local limit=$1; shift
+  local tries=$((limit * 50))
+  until "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.02
+  done
+}
+
+# The Wine processes of this run: every process whose environment names the
+# run's prefix (the program and the services Wine started for it).
+# (grep itself runs without the variable, not to find itself.)
+wine_pids() {
+  local f
+  for f in $(env -u WINEPREFIX grep -lzx "WINEPREFIX=$run/pfx" /proc/[0-9]*/environ 2>/dev/null); do
+    f=${f#/proc/}
+    echo "${f%/environ}"
+  done
+}
+no_wine_left() { [ -z "$(wine_pids)" ]; }
+
 cleanup() {
   local rc=$?
   trap - EXIT INT TERM
@@ -70,6 +93,11 @@ cleanup() {
   [ -n "$sim_pid" ] && { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
   if [ -n "$server_pid" ]; then
     WINEPREFIX=$run/pfx "$wineserver_bin" -k 2>/dev/null || true
+    # The server kills its clients; see them gone, then end the server.
+    if ! await 10 no_wine_left; then
+      # shellcheck disable=SC2046  # a list of pids
+      kill -9 $(wine_pids) 2>/dev/null || true
+    fi
     kill "$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
   fi
@@ -81,17 +109,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-
-# Waits until a condition holds, checking every 20 ms, for at most $1 seconds.
-await() {
-  local limit=$1; shift
-  local tries=$((limit * 50))
-  until "$@"; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
-    sleep 0.02
-  done
-}
 
 make_template() {
   local tmp=$template.tmp.$$
