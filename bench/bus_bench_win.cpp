@@ -24,10 +24,12 @@
 #include "bus/message_pump_win.h"
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
+#include "tools/cli_number.h"
 
 namespace {
 
 using namespace quorvel::bus;
+using quorvel::tools::ReadOption;
 
 // The wait between reads never sleeps, as a pump that only peeks would.
 class SpinningPump final : public MessagePump {
@@ -61,7 +63,8 @@ double UnixCpuSeconds(const char* pid) {
   std::string field;
   double ticks = 0;
   for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14 || i == 15) ticks += std::atof(field.c_str());
+    double value = 0;
+    if ((i == 14 || i == 15) && quorvel::tools::ParseNumber(field, value)) ticks += value;
   }
   return ticks / 100.0;  // USER_HZ
 }
@@ -122,23 +125,23 @@ void Measure(MoreCOM& bus, const Options& o, SteadyClock& clock, const std::stri
 
 int main(int argc, char** argv) {
   Options o;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string arg = argv[i];
-    const char* value = argv[i + 1];
+  for (int i = 1; i < argc; i += 2) {
+    const std::string_view arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    bool ok = false;
     if (arg == "--port")
-      o.port = std::atoi(value);
+      ok = ReadOption("BusBench", arg, value, o.port);
     else if (arg == "--baud")
-      o.baud = std::atoi(value);
+      ok = ReadOption("BusBench", arg, value, o.baud);
     else if (arg == "--good")
-      o.good = std::atoi(value);
+      ok = ReadOption("BusBench", arg, value, o.good);
     else if (arg == "--silent")
-      o.silent = std::atoi(value);
+      ok = ReadOption("BusBench", arg, value, o.silent);
     else if (arg == "--seconds")
-      o.seconds = std::atof(value);
-    else {
-      std::fprintf(stderr, "BusBench: bad argument '%s'\n", arg.c_str());
-      return 2;
-    }
+      ok = ReadOption("BusBench", arg, value, o.seconds);
+    else
+      std::fprintf(stderr, "BusBench: unknown argument '%s'\n", argv[i]);
+    if (!ok) return 2;
   }
 
   Win32PortDriver driver;

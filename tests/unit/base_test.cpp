@@ -66,7 +66,7 @@ TEST(UniqueHandle, ClosesExactlyOnce) {
   {
     Owned a(7);
     Owned b(std::move(a));
-    EXPECT_FALSE(a);
+    EXPECT_FALSE(a);  // NOLINT(bugprone-use-after-move): the moved-from state is the point
     EXPECT_EQ(b.get(), 7);
     Owned c;
     c = std::move(b);  // move-assign into empty: nothing closed

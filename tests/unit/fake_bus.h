@@ -80,7 +80,7 @@ class FakePorts final : public PortDriver {
     p.baud = baud_rate;
     if (p.open_status != 0) return p.open_status;
     p.open = true;
-    handle = static_cast<PortHandle>(index + 100);
+    handle = static_cast<PortHandle>(index) + 100;
     return 0;
   }
   void Close(PortHandle handle) override {

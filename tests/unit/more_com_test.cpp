@@ -213,23 +213,31 @@ TEST_F(BusTest, OneBytePerReadAssemblesTheSameReply) {
   EXPECT_EQ(slot(kCom3).RxText, reply);
 }
 
+// '!', n digits, and the CR when `end` is set.
+std::string LongReply(std::size_t digits, bool end) {
+  std::string text(1, '!');
+  text.append(digits, '1');
+  if (end) text.push_back('\r');
+  return text;
+}
+
 TEST_F(BusTest, ReplyLengthLimit) {
   OpenOnly({kCom3});
   // 249 characters from '!' through CR are accepted.
-  const std::string ok = "!" + std::string(247, '1') + "\r";
+  const std::string ok = LongReply(247, true);
   ports.Deliver(kCom3, ok.substr(0, 200));
   ports.Deliver(kCom3, ok.substr(200));
   EXPECT_TRUE(bus->Transact("1;3;", 5, kTimeOut400));
   EXPECT_EQ(slot(kCom3).RxText.size(), 249u);
 
   // 250 fail with 15, even when the 250th is the CR.
-  const std::string at_limit = "!" + std::string(248, '1') + "\r";
+  const std::string at_limit = LongReply(248, true);
   ports.Deliver(kCom3, at_limit);
   EXPECT_FALSE(bus->Transact("1;3;", 5, kTimeOut400));
   EXPECT_EQ(slot(kCom3).Status, kStatusBadLength);
   EXPECT_EQ(slot(kCom3).RxText.size(), 250u);
 
-  ports.Deliver(kCom3, "!" + std::string(400, '1'));
+  ports.Deliver(kCom3, LongReply(400, false));
   EXPECT_FALSE(bus->Transact("1;3;", 5, kTimeOut400));
   EXPECT_EQ(slot(kCom3).Status, kStatusBadLength);
   EXPECT_EQ(slot(kCom3).RxText.size(), 250u);

@@ -334,7 +334,7 @@ TEST(SimLogLine, Format) {
 
 // --- command line ---
 
-std::optional<SimConfig> Parse(std::vector<std::string> args, std::string* error) {
+std::optional<SimConfig> Parse(const std::vector<std::string>& args, std::string* error) {
   return ParseCommandLine(args, error);
 }
 

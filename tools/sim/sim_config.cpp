@@ -213,8 +213,9 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args,
       return std::nullopt;
     }
     const std::string& value = args[++i];
-    const auto fail = [&](std::string why) {
-      *error = "bad " + option + " " + Quoted(value) + ": " + why;
+    const auto fail = [&](std::string_view why) {
+      *error = "bad ";
+      error->append(option).append(" ").append(Quoted(value)).append(": ").append(why);
       return std::nullopt;
     };
     PortConfig* port = config.ports.empty() ? nullptr : &config.ports.back();
