@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh >&2
 scripts/build.sh >&2
 
-seconds=${BENCH_SECONDS:-5}
+seconds=${BENCH_SECONDS:-10}
 for baud in 9600 19200; do
   # One sensor polled back to back on a line paced like a real one, and a
   # device that never answers.

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <memory>
 #include <string>
 
@@ -78,7 +79,7 @@ class WinBusTest : public ::testing::Test {
 
   void Open(PortMask mask) {
     bus->SelectedMask = mask;
-    ASSERT_TRUE(bus->OpenPorts()) << "status " << bus->Slots[31 - __builtin_clz(mask)].Status;
+    ASSERT_TRUE(bus->OpenPorts()) << "status " << bus->Slots[std::countr_zero(mask)].Status;
   }
   std::int32_t OpenStatus(int index) {
     bus->SelectedMask = PortBit[index];
