@@ -1,0 +1,76 @@
+#include "config/settings.h"
+
+#include "config/integer_text.h"
+
+namespace quorvel::config {
+
+std::int32_t SpeedOfIndex(int index) {
+  constexpr std::int32_t kSpeeds[kSpeedChoices] = {300, 600, 1200, 2400, 4800, 9600, 19200};
+  return index >= 0 && index < kSpeedChoices ? kSpeeds[index] : 0;
+}
+
+Settings::Settings(SettingsEffects* effects) : effects_(effects ? *effects : no_effects_) {}
+
+void Settings::SetStartWithWindows(bool checked) {
+  if (checked == start_with_windows_) return;
+  start_with_windows_ = checked;
+  effects_.StartWithWindowsChanged(checked);
+}
+
+void Settings::SetOpenWorkbook(bool checked) {
+  if (checked == open_workbook_) return;
+  open_workbook_ = checked;
+  effects_.WorkbookOptionChanged(checked);
+}
+
+bool Settings::SetComPort(int index) {
+  if (index < 0 || index >= kPortChoices) return false;
+  com_port_ = index;
+  return true;
+}
+
+std::string Settings::ComPortName() const {
+  return "COM" + std::to_string(com_port_ + 1);
+}
+
+bool Settings::SetSpeed(int index) {
+  if (index < 0 || index >= kSpeedChoices) return false;
+  speed_ = index;
+  return true;
+}
+
+void Settings::SetSensorCountText(std::string text) {
+  if (text == sensor_count_text_) return;
+  sensor_count_text_ = std::move(text);
+  ResizeSensorTable(table_, sensor_count_text_, item_prefix_);
+}
+
+int Settings::SensorCount() const {
+  const auto value = ParseIntegerText(sensor_count_text_);
+  return value ? kSensorCountRange.Clamp(*value) : kSensorCountRange.min;
+}
+
+void Settings::SetSensorCount(int count) {
+  SetSensorCountText(std::to_string(kSensorCountRange.Clamp(count)));
+}
+
+void Settings::SetItemPrefix(std::string prefix) {
+  if (prefix == item_prefix_) return;
+  item_prefix_ = std::move(prefix);
+  RenameSensorRows(table_, item_prefix_);
+}
+
+bool Settings::SetActivePage(int index) {
+  if (index < 0 || index >= kPageCount) return false;
+  active_page_ = index;
+  return true;
+}
+
+void Settings::SetDisplay(int index) {
+  const int choice = index > 1 ? 1 : index < 0 ? -1 : index;
+  if (choice == display_) return;
+  if (choice >= 0) effects_.DisplayChanging(choice);
+  display_ = choice;
+}
+
+}  // namespace quorvel::config

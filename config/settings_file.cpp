@@ -1,0 +1,99 @@
+#include "config/settings_file.h"
+
+#include "config/integer_text.h"
+
+namespace quorvel::config {
+
+namespace {
+
+constexpr std::string_view kForm = "FORM1";
+constexpr std::string_view kSetup = "SetupForm";
+
+}  // namespace
+
+std::string SettingsPath(std::string_view executable_path) {
+  const std::size_t slash = executable_path.find_last_of("\\/");
+  const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t dot = executable_path.rfind('.');
+  const bool has_extension = dot != std::string_view::npos && dot >= name_start;
+  return std::string(executable_path.substr(0, has_extension ? dot : executable_path.size())) +
+         ".ini";
+}
+
+int ReadIntegerKey(Profile& profile, std::string_view section, std::string_view key, int current) {
+  std::string text = profile.Read(section, key, "");
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.replace(0, 2, "$");
+  }
+  return ParseIntegerText(text).value_or(current);
+}
+
+bool ReadBooleanKey(Profile& profile, std::string_view section, std::string_view key,
+                    bool current) {
+  return ReadIntegerKey(profile, section, key, current ? 1 : 0) != 0;
+}
+
+std::string ReadTextKey(Profile& profile, std::string_view section, std::string_view key,
+                        const std::string& current) {
+  return profile.Read(section, key, current);
+}
+
+void ReadIni(Profile& profile, Settings& s, const std::string& table_path) {
+  s.SetFormTop(ReadIntegerKey(profile, kForm, "Form1Top", s.FormTop()));
+  s.SetFormLeft(ReadIntegerKey(profile, kForm, "Form1Left", s.FormLeft()));
+  s.SetStartWithWindows(ReadBooleanKey(profile, kSetup, "StartUp", s.StartWithWindows()));
+  s.SetAutoPoll(ReadBooleanKey(profile, kSetup, "CheckBoxState2", s.AutoPoll()));
+  s.SetOpenWorkbook(ReadBooleanKey(profile, kSetup, "CheckBoxState3", s.OpenWorkbook()));
+  // A list index outside the list keeps the choice it had.
+  s.SetComPort(ReadIntegerKey(profile, kSetup, "ComPort", s.ComPort()));
+  s.SetSpeed(ReadIntegerKey(profile, kSetup, "Speed", s.Speed()));
+  s.SetSensorCount(ReadIntegerKey(profile, kSetup, "Channel", s.SensorCount()));
+  s.SetTimeOut(ReadIntegerKey(profile, kSetup, "TimeOut", s.TimeOut()));
+  s.SetTimeOutCycle(ReadIntegerKey(profile, kSetup, "TimeOutCycle", s.TimeOutCycle()));
+  s.SetWorkbookPath(ReadTextKey(profile, kSetup, "PaTchFile", s.WorkbookPath()));
+  s.SetTopic(ReadTextKey(profile, kSetup, "Server", s.Topic()));
+  s.SetItemPrefix(ReadTextKey(profile, kSetup, "Item", s.ItemPrefix()));
+  s.SetActivePage(ReadIntegerKey(profile, kSetup, "ActivPage", s.ActivePage()));
+  s.SetDisplay(ReadIntegerKey(profile, kSetup, "Trey", s.Display()));
+  profile.Flush();
+
+  if (LoadSensorTable(s.table(), table_path)) {
+    ResetSensorTable(s.table(), s.ItemPrefix(), s.SensorCount());
+  }
+}
+
+std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
+                                    std::string_view settings_path, std::int32_t table_id,
+                                    const std::string& table_path) {
+  const auto flag = [](bool checked) { return checked ? "1" : "0"; };
+  const std::pair<std::string_view, std::string> values[] = {
+      {"Form1Top", std::to_string(s.FormTop())},
+      {"Form1Left", std::to_string(s.FormLeft())},
+      {"StartUp", flag(s.StartWithWindows())},
+      {"CheckBoxState2", flag(s.AutoPoll())},
+      {"CheckBoxState3", flag(s.OpenWorkbook())},
+      {"ComPort", std::to_string(s.ComPort())},
+      {"Speed", std::to_string(s.Speed())},
+      {"Channel", std::to_string(s.SensorCount())},
+      {"TimeOut", std::to_string(s.TimeOut())},
+      {"TimeOutCycle", std::to_string(s.TimeOutCycle())},
+      {"PaTchFile", s.WorkbookPath()},
+      {"Server", s.Topic()},
+      {"Item", s.ItemPrefix()},
+      {"ActivPage", std::to_string(s.ActivePage())},
+      {"Trey", std::to_string(s.Display())},
+  };
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    const std::string_view section = i < 2 ? kForm : kSetup;
+    if (!profile.Write(section, values[i].first, values[i].second)) {
+      profile.Flush();  // the profile is released on the way out all the same
+      return "Unable to write to " + std::string(settings_path);
+    }
+  }
+  profile.Flush();
+  // A failed save is silent: the previous table file stays whole.
+  (void)SaveSensorTable(s.table(), table_id, table_path);
+  return std::nullopt;
+}
+
+}  // namespace quorvel::config

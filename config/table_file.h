@@ -1,0 +1,28 @@
+// The sensor table's file, DDEConf.dde (content: config/table_stream.h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "config/sensor_table.h"
+
+namespace quorvel::config {
+
+// A bare name: the file lives in the process's working directory.
+inline constexpr char kSensorTableFile[] = "DDEConf.dde";
+
+// Reads the whole file and decodes it into `table`; an error message when
+// the file cannot be opened or read, or its content is refused. After a
+// refusal the table holds what the decoder had applied (see
+// DecodeSensorTable); the caller rebuilds the default table over it.
+std::optional<std::string> LoadSensorTable(SensorTable& table,
+                                           const std::string& path = kSensorTableFile);
+
+// Writes the table to path + ".tmp" and, once all of it is written and the
+// file closed, puts that file in place of `path`. On any failure the
+// temporary file is removed and a file already at `path` stays whole.
+std::optional<std::string> SaveSensorTable(const SensorTable& table, std::int32_t id,
+                                           const std::string& path = kSensorTableFile);
+
+}  // namespace quorvel::config

@@ -1,0 +1,242 @@
+#include "config/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "memory_profile.h"
+
+namespace quorvel::config {
+namespace {
+
+using testing::MemoryProfile;
+using Texts = std::vector<std::string>;
+
+constexpr std::string_view kSetup = "SetupForm";
+
+Texts RowTexts(const SensorTable& t, int row) {
+  return {t.Cell(0, row), t.Cell(1, row), t.Cell(2, row), t.Cell(3, row)};
+}
+
+class RecordingEffects final : public SettingsEffects {
+ public:
+  void StartWithWindowsChanged(bool checked) override {
+    events.push_back(checked ? "start on" : "start off");
+  }
+  void WorkbookOptionChanged(bool checked) override {
+    events.push_back(checked ? "workbook on" : "workbook off");
+  }
+  void DisplayChanging(int index) override { events.push_back("display " + std::to_string(index)); }
+  Texts events;
+};
+
+// Every test works in a directory of its own, so no table file is shared.
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        std::filesystem::temp_directory_path() /
+        ("quorvel-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    table_path = (dir_ / "DDEConf.dde").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void Read() { ReadIni(profile, settings, table_path); }
+
+  MemoryProfile profile;
+  RecordingEffects effects;
+  Settings settings{&effects};
+  std::string table_path;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+TEST(SettingsPath, BesideTheExecutableNamedAfterIt) {
+  EXPECT_EQ(SettingsPath("C:\\Program Files\\Quorvel\\Quorvel.exe"),
+            "C:\\Program Files\\Quorvel\\Quorvel.ini");
+  EXPECT_EQ(SettingsPath("C:\\Tools\\Quorvel.v2.exe"), "C:\\Tools\\Quorvel.v2.ini");
+  EXPECT_EQ(SettingsPath("C:\\a.dir\\Quorvel"), "C:\\a.dir\\Quorvel.ini");
+  EXPECT_EQ(SettingsPath("Z:/opt/q/Copy.EXE"), "Z:/opt/q/Copy.ini");
+  EXPECT_EQ(SettingsPath("Quorvel.exe"), "Quorvel.ini");
+}
+
+TEST_F(SettingsFileTest, NoFilesAtAllGiveTheDefaults) {
+  Read();
+  EXPECT_EQ(settings.ComPortName(), "COM1");
+  EXPECT_EQ(settings.BaudRate(), 9600);
+  EXPECT_EQ(settings.SensorCount(), 1);
+  EXPECT_EQ(settings.TimeOut(), 400);
+  EXPECT_EQ(settings.TimeOutCycle(), 0);
+  EXPECT_EQ(settings.Topic(), "ZORVIK");
+  EXPECT_EQ(settings.ItemPrefix(), "S");
+  EXPECT_FALSE(settings.StartWithWindows());
+  EXPECT_FALSE(settings.AutoPoll());
+  EXPECT_FALSE(settings.OpenWorkbook());
+  EXPECT_EQ(settings.Display(), 0);
+  EXPECT_EQ(settings.ActivePage(), 0);
+  EXPECT_EQ(settings.FormTop(), 524);
+  EXPECT_EQ(settings.FormLeft(), 284);
+  EXPECT_EQ(settings.table().RowCount(), 2);
+  EXPECT_EQ(RowTexts(settings.table(), 1), (Texts{"S1", "1", "0", "1"}));
+  EXPECT_EQ(settings.table().Cell(3, 0), std::string(kHeaderStep));
+  EXPECT_TRUE(effects.events.empty());
+  EXPECT_EQ(profile.flushes, 1);
+}
+
+TEST_F(SettingsFileTest, KeysAreReadInTheirOrder) {
+  Read();
+  EXPECT_EQ(profile.reads,
+            (Texts{"Form1Top", "Form1Left", "StartUp", "CheckBoxState2", "CheckBoxState3",
+                   "ComPort", "Speed", "Channel", "TimeOut", "TimeOutCycle", "PaTchFile", "Server",
+                   "Item", "ActivPage", "Trey"}));
+}
+
+TEST_F(SettingsFileTest, NumericBoxesAreHeldInRange) {
+  for (auto [stored, count] : {std::pair{"0", 1}, {"900", 500}, {"-7", 1}, {"250", 250}}) {
+    Settings fresh;
+    profile.Set(kSetup, "Channel", stored);
+    ReadIni(profile, fresh, table_path);
+    EXPECT_EQ(fresh.SensorCount(), count) << stored;
+  }
+  profile.Set(kSetup, "TimeOut", "50");
+  profile.Set(kSetup, "TimeOutCycle", "99999999");
+  Read();
+  EXPECT_EQ(settings.TimeOut(), 100);
+  EXPECT_EQ(settings.TimeOutCycle(), 3'600'000);
+}
+
+TEST_F(SettingsFileTest, IntegerSpellings) {
+  profile.Set(kSetup, "Speed", "0x6");
+  profile.Set(kSetup, "ComPort", "COM3");  // not integer text: COM1 stays
+  profile.Set(kSetup, "TimeOut", "0X3E8");
+  profile.Set(kSetup, "TimeOutCycle", " +$10");
+  profile.Set("FORM1", "Form1Top", "0x");  // too short to be hexadecimal
+  Read();
+  EXPECT_EQ(settings.BaudRate(), 19200);
+  EXPECT_EQ(settings.ComPort(), 0);
+  EXPECT_EQ(settings.TimeOut(), 1000);
+  EXPECT_EQ(settings.TimeOutCycle(), 16);
+  EXPECT_EQ(settings.FormTop(), 524);
+}
+
+TEST_F(SettingsFileTest, ListIndicesOutsideTheListKeepTheirDefaults) {
+  profile.Set(kSetup, "ComPort", "10");
+  profile.Set(kSetup, "Speed", "-1");
+  profile.Set(kSetup, "ActivPage", "4");
+  profile.Set(kSetup, "Server", "PLANT");  // later keys still load
+  Read();
+  EXPECT_EQ(settings.ComPort(), 0);
+  EXPECT_EQ(settings.Speed(), 5);
+  EXPECT_EQ(settings.ActivePage(), 0);
+  EXPECT_EQ(settings.Topic(), "PLANT");
+  EXPECT_EQ(settings.table().Cell(0, 1), "S1");
+}
+
+TEST_F(SettingsFileTest, BooleansAndTheirSideEffects) {
+  profile.Set(kSetup, "StartUp", "2");
+  profile.Set(kSetup, "CheckBoxState2", "-1");
+  profile.Set(kSetup, "CheckBoxState3", "1");
+  profile.Set(kSetup, "Trey", "7");
+  Read();
+  EXPECT_TRUE(settings.StartWithWindows());
+  EXPECT_TRUE(settings.AutoPoll());
+  EXPECT_TRUE(settings.OpenWorkbook());
+  EXPECT_EQ(settings.Display(), 1);
+  EXPECT_EQ(effects.events, (Texts{"start on", "workbook on", "display 1"}));
+}
+
+TEST_F(SettingsFileTest, NegativeDisplayClearsTheChoiceQuietly) {
+  profile.Set(kSetup, "Trey", "-3");
+  Read();
+  EXPECT_EQ(settings.Display(), -1);
+  EXPECT_TRUE(effects.events.empty());
+}
+
+TEST_F(SettingsFileTest, TextKeys) {
+  profile.Set(kSetup, "Item", "");  // present but empty: the prefix becomes empty
+  profile.Set(kSetup, "PaTchFile", std::string(3000, 'p'));
+  Read();
+  EXPECT_EQ(settings.ItemPrefix(), "");
+  EXPECT_EQ(settings.table().Cell(0, 1), "1");
+  EXPECT_EQ(settings.WorkbookPath().size(), kProfileBufferSize - 1);
+  EXPECT_EQ(settings.Topic(), "ZORVIK");  // missing: the default stays
+}
+
+TEST_F(SettingsFileTest, CountAndPrefixShapeTheTableWhenNoFileLoads) {
+  profile.Set(kSetup, "Channel", "3");
+  profile.Set(kSetup, "Item", "T");
+  Read();
+  EXPECT_EQ(settings.table().RowCount(), 4);
+  EXPECT_EQ(RowTexts(settings.table(), 1), (Texts{"T1", "1", "0", "1"}));
+  EXPECT_EQ(RowTexts(settings.table(), 3), (Texts{"T3", "1", "0", "1"}));
+  EXPECT_EQ(settings.table().Cell(1, 0), std::string(kHeaderAddress));
+}
+
+TEST_F(SettingsFileTest, TheTableFileWinsOverTheStoredCount) {
+  Settings five;
+  ResetSensorTable(five.table(), "S", 1);
+  five.SetSensorCount(5);
+  five.table().SetCell(1, 5, "42");
+  ASSERT_FALSE(SaveSensorTable(five.table(), 0, table_path));
+
+  profile.Set(kSetup, "Channel", "3");
+  Read();
+  EXPECT_EQ(settings.SensorCount(), 3);
+  EXPECT_EQ(settings.table().RowCount(), 6);
+  EXPECT_EQ(settings.table().Cell(1, 5), "42");
+}
+
+TEST_F(SettingsFileTest, WriteIniWritesEveryKeyInOrderAndReadsBack) {
+  settings.SetComPort(2);
+  settings.SetSpeed(6);
+  settings.SetSensorCount(4);
+  settings.SetTimeOut(250);
+  settings.SetTopic("PLANT");
+  settings.SetItemPrefix("T");
+  settings.SetDisplay(1);
+  settings.SetActivePage(2);
+  settings.SetOpenWorkbook(true);
+  settings.SetWorkbookPath("C:\\book.xls");
+  settings.SetFormTop(-20);
+  ASSERT_FALSE(WriteIni(profile, settings, "C:\\Q\\Quorvel.ini", 0, table_path));
+  EXPECT_EQ(profile.writes,
+            (Texts{"Form1Top", "Form1Left", "StartUp", "CheckBoxState2", "CheckBoxState3",
+                   "ComPort", "Speed", "Channel", "TimeOut", "TimeOutCycle", "PaTchFile", "Server",
+                   "Item", "ActivPage", "Trey"}));
+  EXPECT_EQ(*profile.Get("FORM1", "Form1Top"), "-20");
+  EXPECT_EQ(*profile.Get(kSetup, "CheckBoxState3"), "1");
+  EXPECT_EQ(*profile.Get(kSetup, "StartUp"), "0");
+  EXPECT_EQ(*profile.Get(kSetup, "Channel"), "4");
+  EXPECT_TRUE(std::filesystem::exists(table_path));
+
+  Settings back;
+  ReadIni(profile, back, table_path);
+  EXPECT_EQ(back.ComPortName(), "COM3");
+  EXPECT_EQ(back.BaudRate(), 19200);
+  EXPECT_EQ(back.SensorCount(), 4);
+  EXPECT_EQ(back.TimeOut(), 250);
+  EXPECT_EQ(back.Topic(), "PLANT");
+  EXPECT_EQ(back.Display(), 1);
+  EXPECT_EQ(back.ActivePage(), 2);
+  EXPECT_EQ(back.WorkbookPath(), "C:\\book.xls");
+  EXPECT_EQ(back.FormTop(), -20);
+  EXPECT_EQ(back.table().cells(), settings.table().cells());
+}
+
+TEST_F(SettingsFileTest, RefusedWriteStopsAtOnce) {
+  profile.refuse_key = "Speed";
+  const auto error = WriteIni(profile, settings, "C:\\Q\\Quorvel.ini", 0, table_path);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, "Unable to write to C:\\Q\\Quorvel.ini");
+  EXPECT_EQ(profile.writes.back(), "ComPort");
+  EXPECT_FALSE(std::filesystem::exists(table_path));  // the table is not saved either
+  EXPECT_EQ(profile.flushes, 1);
+}
+
+}  // namespace
+}  // namespace quorvel::config
