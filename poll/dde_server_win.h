@@ -1,0 +1,50 @@
+// The DDE server on DDEML: initialisation, the service name, the callback
+// that translates every transaction to the manager, and the end.
+#pragma once
+
+#include <windows.h>
+#include <ddeml.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "poll/dde_server.h"
+
+namespace quorvel::poll {
+
+class DdemlServer final : public DdePlatform {
+ public:
+  // Initialises DDEML and registers the service. On failure: null, and the
+  // code DDEML gave in `error_code`.
+  static std::unique_ptr<DdemlServer> Start(const std::string& service_name,
+                                            std::uint32_t* error_code);
+  // Ends every open conversation, withdraws the service, uninitialises.
+  ~DdemlServer() override;
+  DdemlServer(const DdemlServer&) = delete;
+  DdemlServer& operator=(const DdemlServer&) = delete;
+
+  TDdeMgr& Manager() { return manager_; }
+  DWORD Instance() const { return instance_; }
+
+  DdeString CreateString(std::string_view text) override;
+  void FreeString(DdeString handle) override;
+  bool SameString(DdeString a, DdeString b) override;
+  void PostAdvise(DdeString topic, DdeString item) override;
+  void Disconnect(DdeConversation conversation) override;
+
+ private:
+  explicit DdemlServer(DWORD instance);
+  static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conversation, HSZ hsz1,
+                                    HSZ hsz2, HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+  HDDEDATA Answer(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2, HDDEDATA data);
+  std::string Query(HSZ handle) const;
+  TDdeSrvrConv* Record(HCONV conversation) const;
+  bool ServiceMatches(HSZ service) const;
+
+  DWORD instance_;
+  HSZ service_ = nullptr;
+  TDdeMgr manager_{*this};
+};
+
+}  // namespace quorvel::poll

@@ -1,0 +1,269 @@
+#include "poll/dde_server.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "poll/component_names.h"
+#include "poll/dde_components.h"
+
+namespace quorvel::poll {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// String handles behave as DDEML's atoms: one handle per text, whatever its
+// case, counted; the first spelling stays.
+class FakePlatform final : public DdePlatform {
+ public:
+  DdeString CreateString(std::string_view text) override {
+    for (auto& [handle, atom] : atoms) {
+      if (SameName(atom.text, text) && atom.count > 0) {
+        ++atom.count;
+        return handle;
+      }
+    }
+    const DdeString handle = next++;
+    atoms[handle] = {std::string(text), 1};
+    return handle;
+  }
+  void FreeString(DdeString handle) override {
+    ASSERT_TRUE(atoms.count(handle) && atoms[handle].count > 0) << "freed twice";
+    --atoms[handle].count;
+  }
+  bool SameString(DdeString a, DdeString b) override { return a == b; }
+  void PostAdvise(DdeString topic, DdeString item) override {
+    posts.push_back(atoms[topic].text + "!" + atoms[item].text);
+  }
+  void Disconnect(DdeConversation conversation) override { disconnects.push_back(conversation); }
+
+  int Held() const {
+    int held = 0;
+    for (const auto& [handle, atom] : atoms) held += atom.count;
+    return held;
+  }
+
+  struct Atom {
+    std::string text;
+    int count;
+  };
+  std::map<DdeString, Atom> atoms;
+  DdeString next = 0x100;
+  std::vector<std::string> posts;
+  std::vector<DdeConversation> disconnects;
+};
+
+class DdeServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    manager.AddForm(&window);
+    manager.AddForm(&settings_form);
+    ASSERT_FALSE(components.NameItems("S"));
+  }
+  // A client's handle for a text, as DDEML would pass it in a transaction.
+  DdeString ClientHandle(std::string_view text) {
+    const DdeString handle = platform.CreateString(text);
+    platform.FreeString(handle);
+    return handle;
+  }
+  TDdeSrvrConv& Connect(std::string_view topic, DdeConversation handle = 1) {
+    EXPECT_TRUE(manager.AcceptsTopic(topic));
+    return manager.ConfirmConnection(topic, handle);
+  }
+
+  FakePlatform platform;
+  TDdeMgr manager{platform};
+  DdeForm window{"Quorvel v.2.1", {}};
+  DdeForm settings_form{"Settings", {}};
+  DdeComponents components{manager, window};
+};
+
+TEST(ServedText, LinesWithLineBreaksAndOneNul) {
+  EXPECT_EQ(ServedText({"23,45"}), std::string("23,45\r\n\0", 8));
+  EXPECT_EQ(ServedText({std::string(kNoValueText)}), std::string(" --.-\r\n\0", 8));
+  EXPECT_EQ(ServedText({"12", "34"}), std::string("12\r\n34\r\n\0", 9));
+  EXPECT_EQ(ServedText({}), std::string(1, '\0'));
+}
+
+TEST(SplitLines, EveryKindOfLineBreak) {
+  const std::pair<std::string, Lines> cases[] = {
+      {"12\r\n34", {"12", "34"}},  {"a\rb\nc", {"a", "b", "c"}}, {"a\r\n", {"a"}},
+      {"", {}},                    {"\r\n", {""}},               {"a\n\rb", {"a", "", "b"}},
+      {std::string("a\0b", 3), {"a"}}, {"a\r\n\r\n", {"a", ""}},
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
+}
+
+TEST(ServiceName, FileNameCutBeforeItsFirstDot) {
+  EXPECT_EQ(ServiceName("C:\\Program Files\\Quorvel\\Quorvel.exe"), "Quorvel");
+  EXPECT_EQ(ServiceName("C:\\x.y\\a.b.exe"), "a");
+  EXPECT_EQ(ServiceName("Z:/opt/Copy"), "Copy");
+}
+
+TEST(DdeStartupErrorMessage, ByCode) {
+  EXPECT_EQ(DdeStartupErrorMessage(0x4007), "Error occurred when DDE ran out of memory ($04007)");
+  EXPECT_EQ(DdeStartupErrorMessage(0x4008), "Error occurred when DDE ran out of memory ($04008)");
+  EXPECT_EQ(DdeStartupErrorMessage(0x400A), "DDE Error - conversation not established ($0400a)");
+  EXPECT_EQ(DdeStartupErrorMessage(0x4006), "An error returned from DDE  ($04006)");
+}
+
+TEST_F(DdeServerTest, TopicsAndCaptionsWithoutRegardToCase) {
+  EXPECT_TRUE(manager.AcceptsTopic("zorvik"));
+  EXPECT_TRUE(manager.AcceptsTopic("QUORVEL V.2.1"));
+  EXPECT_TRUE(manager.AcceptsTopic("settings"));
+  EXPECT_FALSE(manager.AcceptsTopic("PLANT"));
+  ASSERT_FALSE(components.SetTopicName("PLANT"));
+  EXPECT_FALSE(manager.AcceptsTopic("ZORVIK"));
+  EXPECT_TRUE(manager.AcceptsTopic("plant"));
+}
+
+TEST_F(DdeServerTest, RequestsFindItemsByExactName) {
+  TDdeSrvrConv& conversation = Connect("zorvik");
+  components.Item(0).SetText("23,45");
+  EXPECT_EQ(manager.Serve(conversation, ClientHandle("S1"), "S1", kCfText),
+            std::string("23,45\r\n\0", 8));
+  EXPECT_EQ(manager.Serve(conversation, ClientHandle("S500"), "S500", kCfText),
+            std::string(" --.-\r\n\0", 8));
+  EXPECT_FALSE(manager.Serve(conversation, ClientHandle("s1"), "s1", kCfText));
+  EXPECT_FALSE(manager.Serve(conversation, ClientHandle("S501"), "S501", kCfText));
+  EXPECT_FALSE(manager.Serve(conversation, ClientHandle("S1"), "S1", 2));
+}
+
+TEST_F(DdeServerTest, AFormCaptionConversationFindsNoItems) {
+  TDdeSrvrConv& conversation = Connect("Quorvel v.2.1");
+  EXPECT_EQ(conversation.topic_object, nullptr);
+  EXPECT_FALSE(manager.Serve(conversation, ClientHandle("S1"), "S1", kCfText));
+  EXPECT_FALSE(manager.StartAdvise(conversation, "S1", kCfText));
+  EXPECT_FALSE(manager.Poke(conversation, "S1", kCfText, "1"));
+  EXPECT_FALSE(manager.Execute(conversation, true));
+  EXPECT_TRUE(manager.Execute(Connect("ZORVIK", 2), true));
+  EXPECT_FALSE(manager.Execute(Connect("ZORVIK", 3), false));
+}
+
+TEST_F(DdeServerTest, EveryTextWriteAdvisesOnceChangedOrNot) {
+  TDdeSrvrConv& conversation = Connect("Zorvik");
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S2", kCfText));
+  components.Item(1).SetText("1");
+  components.Item(1).SetText("1");
+  components.Item(0).SetText("9");  // not linked: nothing posted
+  EXPECT_EQ(platform.posts, (Lines{"Zorvik!S2", "Zorvik!S2"}));
+}
+
+TEST_F(DdeServerTest, TwoClientsOnOneItemGetOnePostReachingBoth) {
+  TDdeSrvrConv& first = Connect("ZORVIK", 1);
+  TDdeSrvrConv& second = Connect("zorvik", 2);
+  ASSERT_TRUE(manager.StartAdvise(first, "S3", kCfText));
+  ASSERT_TRUE(manager.StartAdvise(second, "S3", kCfText));
+  components.Item(2).SetText("7");
+  EXPECT_EQ(platform.posts.size(), 1u);  // DDEML sends an advise request to every loop
+  EXPECT_EQ(manager.Serve(second, second.links[0]->item_handle, "S3", kCfText),
+            std::string("7\r\n\0", 4));
+}
+
+TEST_F(DdeServerTest, AdviseNeedsTextAndAKnownItem) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  EXPECT_FALSE(manager.StartAdvise(conversation, "S1", 2));
+  EXPECT_FALSE(manager.StartAdvise(conversation, "s1", kCfText));
+  EXPECT_EQ(conversation.topic_handle, 0u);
+  EXPECT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
+  EXPECT_TRUE(manager.StartAdvise(conversation, "S2", kCfText));
+  EXPECT_EQ(platform.Held(), 3);  // one topic handle, two item handles
+}
+
+TEST_F(DdeServerTest, PokeSetsTheLinesAndAdvises) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
+  EXPECT_TRUE(manager.Poke(conversation, "S1", kCfText, std::string("12\r\n34\0junk", 11)));
+  EXPECT_EQ(components.Item(0).Text(), "12");
+  EXPECT_EQ(manager.Serve(conversation, conversation.links[0]->item_handle, "S1", kCfText),
+            std::string("12\r\n34\r\n\0", 9));
+  EXPECT_EQ(platform.posts.size(), 1u);
+  EXPECT_FALSE(manager.Poke(conversation, "S1", 2, "5"));
+  EXPECT_FALSE(manager.Poke(conversation, "S9999", kCfText, "5"));
+  EXPECT_EQ(components.Item(0).Text(), "12");
+}
+
+TEST_F(DdeServerTest, AfterATopicRenameOldLinksAreQuietButRequestsAnswer) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
+  ASSERT_FALSE(components.SetTopicName("PLANT"));
+  components.Item(0).SetText("5");
+  EXPECT_TRUE(platform.posts.empty());
+  EXPECT_EQ(manager.Serve(conversation, ClientHandle("S2"), "S2", kCfText),
+            std::string(" --.-\r\n\0", 8));
+}
+
+TEST_F(DdeServerTest, AfterAnItemRenameALinkUnderTheOldNameServesTheItem) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
+  ASSERT_FALSE(components.NameItems("T"));
+  components.Item(0).SetText("8");
+  EXPECT_TRUE(platform.posts.empty());  // the link's name is gone
+  EXPECT_EQ(manager.Serve(conversation, conversation.links[0]->item_handle, "S1", kCfText),
+            std::string("8\r\n\0", 4));
+  EXPECT_FALSE(manager.Serve(conversation, ClientHandle("S2"), "S2", kCfText));
+  EXPECT_TRUE(manager.Serve(conversation, ClientHandle("T2"), "T2", kCfText));
+}
+
+TEST_F(DdeServerTest, StopAndDisconnectReleaseEveryHandle) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK", 7);
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S2", kCfText));
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));  // a second loop on S1
+  manager.StopAdvise(conversation, ClientHandle("S1"));
+  EXPECT_EQ(manager.LinkCount(), 2u);
+  EXPECT_EQ(conversation.links[0]->item_name, "S2");
+  manager.StopAdvise(conversation, ClientHandle("S9"));  // no such link: nothing
+  EXPECT_EQ(manager.LinkCount(), 2u);
+  manager.Disconnected(conversation);
+  EXPECT_EQ(manager.ConversationCount(), 0u);
+  EXPECT_EQ(platform.Held(), 0);
+}
+
+TEST_F(DdeServerTest, EndOfProgramDisconnectsEveryConversation) {
+  Connect("ZORVIK", 1);
+  ASSERT_TRUE(manager.StartAdvise(Connect("ZORVIK", 2), "S1", kCfText));
+  manager.DisconnectAll();
+  EXPECT_EQ(platform.disconnects, (std::vector<DdeConversation>{1, 2}));
+  EXPECT_EQ(manager.ConversationCount(), 0u);
+  EXPECT_EQ(platform.Held(), 0);
+}
+
+TEST_F(DdeServerTest, ReleasedItemsAreNoLongerServed) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
+  const DdeString linked = conversation.links[0]->item_handle;
+  components.ReleaseItems();
+  EXPECT_TRUE(window.items.empty());
+  EXPECT_FALSE(manager.Serve(conversation, linked, "S1", kCfText));
+  EXPECT_FALSE(manager.Poke(conversation, "S1", kCfText, "1"));
+}
+
+TEST_F(DdeServerTest, ItemNamesLiveInTheWindowsNamespace) {
+  EXPECT_FALSE(components.NameItems("S1"));  // S11 was the eleventh item's: no matter
+  EXPECT_EQ(components.Item(0).Name(), "S11");
+  EXPECT_EQ(components.Item(10).Name(), "S111");
+  EXPECT_EQ(components.NameItems("N"), "A component named N1 already exists");
+  EXPECT_EQ(components.NameItems("cb"), "A component named cb1 already exists");
+  EXPECT_EQ(components.NameItems("ZORVIK1"), std::nullopt);
+  EXPECT_EQ(components.NameItems(""), "''1'' is not a valid component name");
+  EXPECT_EQ(components.NameItems("1A"), "''1A1'' is not a valid component name");
+  EXPECT_EQ(components.Item(0).Name(), "ZORVIK11");  // refusals changed nothing
+  ASSERT_EQ(components.SetTopicName("T5"), std::nullopt);
+  EXPECT_EQ(components.NameItems("t"), "A component named t5 already exists");
+}
+
+TEST_F(DdeServerTest, SingleNamesAreCheckedAgainstEveryOtherComponent) {
+  EXPECT_EQ(components.SetTopicName("s7"), "A component named s7 already exists");
+  EXPECT_EQ(components.SetTopicName("Setup1"), "A component named Setup1 already exists");
+  EXPECT_EQ(components.SetTopicName("A B"), "''A B'' is not a valid component name");
+  EXPECT_EQ(components.SetItemName(0, "s2"), "A component named s2 already exists");
+  EXPECT_EQ(components.SetItemName(0, "S1"), std::nullopt);  // its own name
+  EXPECT_EQ(components.SetItemName(0, "zorVIK"), "A component named zorVIK already exists");
+  EXPECT_EQ(components.SetTopicName(""), std::nullopt);  // an empty name is taken
+  EXPECT_EQ(components.Topic().Name(), "");
+  EXPECT_EQ(components.SetTopicName("_T9"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace quorvel::poll
