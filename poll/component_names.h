@@ -11,11 +11,25 @@
 namespace quorvel::poll {
 
 // The main window's components other than the DDE topic object and items.
-inline constexpr std::array<std::string_view, 19> kMainWindowComponents = {
-    "StaticText3", "CB1",     "StaticText2",     "SB1",         "RzStatusBar1",
-    "RzClockStatus1", "RzStatusPane1", "MainMenu1", "Timer2",   "ImageList1",
-    "RzBalloonHints1", "RzTrayIcon1", "StartMark1", "N5",       "Setup1",
-    "N1",          "N2",      "N3",              "N4"};
+inline constexpr std::array<std::string_view, 19> kMainWindowComponents = {"StaticText3",
+                                                                           "CB1",
+                                                                           "StaticText2",
+                                                                           "SB1",
+                                                                           "RzStatusBar1",
+                                                                           "RzClockStatus1",
+                                                                           "RzStatusPane1",
+                                                                           "MainMenu1",
+                                                                           "Timer2",
+                                                                           "ImageList1",
+                                                                           "RzBalloonHints1",
+                                                                           "RzTrayIcon1",
+                                                                           "StartMark1",
+                                                                           "N5",
+                                                                           "Setup1",
+                                                                           "N1",
+                                                                           "N2",
+                                                                           "N3",
+                                                                           "N4"};
 
 // A letter or '_' and then letters, digits and '_'. The empty name is not an
 // identifier (a component may still be given it: it has no name then).

@@ -52,7 +52,9 @@ TDdeServerConv::TDdeServerConv(TDdeMgr& manager, DdeForm* owner, std::string nam
   manager_.AddTopic(this);
 }
 
-TDdeServerConv::~TDdeServerConv() { manager_.ForgetTopic(this); }
+TDdeServerConv::~TDdeServerConv() {
+  manager_.ForgetTopic(this);
+}
 
 TDdeServerItem::TDdeServerItem(TDdeMgr& manager, DdeForm* owner, TDdeServerConv* server_conv)
     : manager_(manager),
@@ -67,7 +69,9 @@ TDdeServerItem::~TDdeServerItem() {
   manager_.ForgetItem(this);
 }
 
-std::string TDdeServerItem::Text() const { return lines_.empty() ? std::string() : lines_[0]; }
+std::string TDdeServerItem::Text() const {
+  return lines_.empty() ? std::string() : lines_[0];
+}
 
 void TDdeServerItem::SetText(std::string_view text) {
   lines_.assign(1, std::string(text));
@@ -82,9 +86,13 @@ void TDdeServerItem::SetLinesFromText(std::string_view text) {
 
 TDdeMgr::TDdeMgr(DdePlatform& platform) : platform_(platform) {}
 
-TDdeMgr::~TDdeMgr() { DisconnectAll(); }
+TDdeMgr::~TDdeMgr() {
+  DisconnectAll();
+}
 
-void TDdeMgr::AddForm(const DdeForm* form) { forms_.push_back(form); }
+void TDdeMgr::AddForm(const DdeForm* form) {
+  forms_.push_back(form);
+}
 
 void TDdeMgr::RemoveForm(const DdeForm* form) {
   std::erase(forms_, form);
@@ -93,7 +101,9 @@ void TDdeMgr::RemoveForm(const DdeForm* form) {
   }
 }
 
-void TDdeMgr::AddTopic(TDdeServerConv* topic) { topics_.push_back(topic); }
+void TDdeMgr::AddTopic(TDdeServerConv* topic) {
+  topics_.push_back(topic);
+}
 
 void TDdeMgr::ForgetTopic(TDdeServerConv* topic) {
   std::erase(topics_, topic);
@@ -176,7 +186,8 @@ bool TDdeMgr::StartAdvise(TDdeSrvrConv& conversation, std::string_view item_name
   link->item_handle = platform_.CreateString(item_name);
   link->item = item;
   conversation.links.push_back(std::move(link));
-  if (conversation.topic_handle == 0) conversation.topic_handle = platform_.CreateString(conversation.topic);
+  if (conversation.topic_handle == 0)
+    conversation.topic_handle = platform_.CreateString(conversation.topic);
   return true;
 }
 
@@ -225,7 +236,9 @@ void TDdeMgr::Release(TDdeSrvrConv& conversation) {
   std::erase_if(conversations_, [&](const auto& c) { return c.get() == &conversation; });
 }
 
-void TDdeMgr::Disconnected(TDdeSrvrConv& conversation) { Release(conversation); }
+void TDdeMgr::Disconnected(TDdeSrvrConv& conversation) {
+  Release(conversation);
+}
 
 void TDdeMgr::DisconnectAll() {
   while (!conversations_.empty()) {

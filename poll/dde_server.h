@@ -114,9 +114,9 @@ struct TDdeSrvrItem {
 // An open conversation.
 struct TDdeSrvrConv {
   std::string topic;
-  DdeString topic_handle = 0;  // made with the first advise link
-  const DdeForm* form = nullptr;              // when a form's caption matched
-  TDdeServerConv* topic_object = nullptr;     // when a topic object matched
+  DdeString topic_handle = 0;              // made with the first advise link
+  const DdeForm* form = nullptr;           // when a form's caption matched
+  TDdeServerConv* topic_object = nullptr;  // when a topic object matched
   DdeConversation handle = 0;
   std::vector<std::unique_ptr<TDdeSrvrItem>> links;
 };

@@ -9,8 +9,12 @@ namespace {
 // DDEML's callback carries no context: the one server of the program.
 DdemlServer* g_server = nullptr;
 
-HSZ AsHsz(DdeString handle) { return reinterpret_cast<HSZ>(handle); }
-DdeString AsString(HSZ handle) { return reinterpret_cast<DdeString>(handle); }
+HSZ AsHsz(DdeString handle) {
+  return reinterpret_cast<HSZ>(handle);
+}
+DdeString AsString(HSZ handle) {
+  return reinterpret_cast<DdeString>(handle);
+}
 
 }  // namespace
 
@@ -29,7 +33,9 @@ std::unique_ptr<DdemlServer> DdemlServer::Start(const std::string& service_name,
   return server;
 }
 
-DdemlServer::DdemlServer(DWORD instance) : instance_(instance) { g_server = this; }
+DdemlServer::DdemlServer(DWORD instance) : instance_(instance) {
+  g_server = this;
+}
 
 DdemlServer::~DdemlServer() {
   manager_.DisconnectAll();
@@ -110,8 +116,8 @@ HDDEDATA DdemlServer::Answer(UINT type, UINT format, HCONV conversation, HSZ hsz
     }
 
     case XTYP_CONNECT_CONFIRM: {
-      TDdeSrvrConv& record = manager_.ConfirmConnection(
-          Query(hsz1), reinterpret_cast<DdeConversation>(conversation));
+      TDdeSrvrConv& record =
+          manager_.ConfirmConnection(Query(hsz1), reinterpret_cast<DdeConversation>(conversation));
       ::DdeSetUserHandle(conversation, QID_SYNC, reinterpret_cast<DWORD_PTR>(&record));
       return nullptr;
     }

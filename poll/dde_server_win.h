@@ -2,8 +2,8 @@
 // that translates every transaction to the manager, and the end.
 #pragma once
 
-#include <windows.h>
 #include <ddeml.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <memory>
@@ -35,8 +35,8 @@ class DdemlServer final : public DdePlatform {
 
  private:
   explicit DdemlServer(DWORD instance);
-  static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conversation, HSZ hsz1,
-                                    HSZ hsz2, HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+  static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2,
+                                    HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
   HDDEDATA Answer(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2, HDDEDATA data);
   std::string Query(HSZ handle) const;
   TDdeSrvrConv* Record(HCONV conversation) const;

@@ -87,9 +87,14 @@ TEST(ServedText, LinesWithLineBreaksAndOneNul) {
 
 TEST(SplitLines, EveryKindOfLineBreak) {
   const std::pair<std::string, Lines> cases[] = {
-      {"12\r\n34", {"12", "34"}},  {"a\rb\nc", {"a", "b", "c"}}, {"a\r\n", {"a"}},
-      {"", {}},                    {"\r\n", {""}},               {"a\n\rb", {"a", "", "b"}},
-      {std::string("a\0b", 3), {"a"}}, {"a\r\n\r\n", {"a", ""}},
+      {"12\r\n34", {"12", "34"}},
+      {"a\rb\nc", {"a", "b", "c"}},
+      {"a\r\n", {"a"}},
+      {"", {}},
+      {"\r\n", {""}},
+      {"a\n\rb", {"a", "", "b"}},
+      {std::string("a\0b", 3), {"a"}},
+      {"a\r\n\r\n", {"a", ""}},
   };
   for (const auto& [text, lines] : cases) EXPECT_EQ(SplitLines(text), lines) << text;
 }
