@@ -2,8 +2,9 @@
 // that translates every transaction to the manager, and the end.
 #pragma once
 
-#include <ddeml.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <ddeml.h>
 
 #include <cstdint>
 #include <memory>
