@@ -34,6 +34,47 @@ inline constexpr std::array<char16_t, 128> kHighHalf = {
 
 inline constexpr char kReplacement = '?';
 
+// The lower-case form of a letter (Latin or Cyrillic) in Windows-1251; any
+// other byte as it is. Names and captions compare through it.
+constexpr char ToLower(char c) {
+  const auto b = static_cast<std::uint8_t>(c);
+  if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDF)) return static_cast<char>(b + 0x20);
+  switch (b) {
+    case 0x80:
+      return '\x90';  // Ђ ђ
+    case 0x81:
+      return '\x83';  // Ѓ ѓ
+    case 0x8A:
+      return '\x9A';  // Љ љ
+    case 0x8C:
+      return '\x9C';  // Њ њ
+    case 0x8D:
+      return '\x9D';  // Ќ ќ
+    case 0x8E:
+      return '\x9E';  // Ћ ћ
+    case 0x8F:
+      return '\x9F';  // Џ џ
+    case 0xA1:
+      return '\xA2';  // Ў ў
+    case 0xA3:
+      return '\xBC';  // Ј ј
+    case 0xA5:
+      return '\xB4';  // Ґ ґ
+    case 0xA8:
+      return '\xB8';  // Ё ё
+    case 0xAA:
+      return '\xBA';  // Є є
+    case 0xAF:
+      return '\xBF';  // Ї ї
+    case 0xB2:
+      return '\xB3';  // І і
+    case 0xBD:
+      return '\xBE';  // Ѕ ѕ
+    default:
+      return c;
+  }
+}
+
 constexpr char32_t ToUnicode(std::uint8_t byte) {
   return byte < 0x80 ? char32_t{byte} : char32_t{kHighHalf[byte - 0x80]};
 }

@@ -1,14 +1,13 @@
 #include "poll/component_names.h"
 
+#include "base/cp1251.h"
+
 namespace quorvel::poll {
 
 namespace {
 
 bool IsLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
 }  // namespace
@@ -24,7 +23,7 @@ bool IsIdentifier(std::string_view name) {
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
+    if (cp1251::ToLower(a[i]) != cp1251::ToLower(b[i])) return false;
   }
   return true;
 }

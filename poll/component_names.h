@@ -35,7 +35,8 @@ inline constexpr std::array<std::string_view, 19> kMainWindowComponents = {"Stat
 // identifier (a component may still be given it: it has no name then).
 bool IsIdentifier(std::string_view name);
 
-// ASCII letters compared without regard to case.
+// Windows-1251 texts compared without regard to the case of Latin and
+// Cyrillic letters (a topic may name a form by its Russian caption).
 bool SameName(std::string_view a, std::string_view b);
 
 // "''%s'' is not a valid component name"

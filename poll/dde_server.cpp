@@ -251,6 +251,17 @@ void TDdeMgr::DisconnectAll() {
   }
 }
 
+void TDdeMgr::ReleaseConversations(const std::function<bool(DdeConversation)>& gone) {
+  std::vector<TDdeSrvrConv*> dead;
+  for (const auto& conversation : conversations_) {
+    if (gone(conversation->handle)) dead.push_back(conversation.get());
+  }
+  for (TDdeSrvrConv* conversation : dead) {
+    platform_.Disconnect(conversation->handle);
+    Release(*conversation);
+  }
+}
+
 void TDdeMgr::PostChange(const TDdeServerItem& item) {
   if (item.ServerConv() == nullptr) return;
   const std::string& topic = item.ServerConv()->Name();

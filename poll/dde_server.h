@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -167,6 +168,10 @@ class TDdeMgr {
   void Disconnected(TDdeSrvrConv& conversation);
   // End of the program: every open conversation is ended and released.
   void DisconnectAll();
+  // Ends and releases the conversations whose client is gone without saying
+  // so (a client that was killed): their records and links would otherwise
+  // stay for the rest of the run.
+  void ReleaseConversations(const std::function<bool(DdeConversation)>& gone);
 
   // The first item of the conversation's container with exactly this name
   // under the conversation's topic object.

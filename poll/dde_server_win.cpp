@@ -30,6 +30,8 @@ std::unique_ptr<DdemlServer> DdemlServer::Start(const std::string& service_name,
   std::unique_ptr<DdemlServer> server(new DdemlServer(instance));
   server->service_ = ::DdeCreateStringHandleA(instance, service_name.c_str(), CP_WINANSI);
   ::DdeNameService(instance, server->service_, /*hsz2=*/nullptr, DNS_REGISTER);
+  // A thread timer: it fires wherever this thread dispatches messages.
+  server->sweep_timer_ = ::SetTimer(/*hWnd=*/nullptr, 0, 1000, &DdemlServer::SweepTimer);
   return server;
 }
 
@@ -38,6 +40,7 @@ DdemlServer::DdemlServer(DWORD instance) : instance_(instance) {
 }
 
 DdemlServer::~DdemlServer() {
+  if (sweep_timer_ != 0) ::KillTimer(/*hWnd=*/nullptr, sweep_timer_);
   manager_.DisconnectAll();
   ::DdeNameService(instance_, service_, /*hsz2=*/nullptr, DNS_UNREGISTER);
   if (service_ != nullptr) ::DdeFreeStringHandle(instance_, service_);
@@ -81,6 +84,23 @@ TDdeSrvrConv* DdemlServer::Record(HCONV conversation) const {
 
 bool DdemlServer::ServiceMatches(HSZ service) const {
   return service == nullptr || ::DdeCmpStringHandles(service, service_) == 0;
+}
+
+void CALLBACK DdemlServer::SweepTimer(HWND /*window*/, UINT /*message*/, UINT_PTR /*id*/,
+                                      DWORD /*time*/) {
+  if (g_server == nullptr) return;
+  // A killed client never disconnects: its conversation's partner window is
+  // simply gone. Nothing may leave a timer procedure.
+  try {
+    g_server->manager_.ReleaseConversations([](DdeConversation handle) {
+      CONVINFO info{};
+      info.cb = sizeof info;
+      const auto conversation = reinterpret_cast<HCONV>(handle);
+      return ::DdeQueryConvInfo(conversation, QID_SYNC, &info) == 0 ||
+             ::IsWindow(info.hwndPartner) == FALSE;
+    });
+  } catch (...) {
+  }
 }
 
 HDDEDATA CALLBACK DdemlServer::Callback(UINT type, UINT format, HCONV conversation, HSZ hsz1,

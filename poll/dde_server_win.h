@@ -36,6 +36,8 @@ class DdemlServer final : public DdePlatform {
 
  private:
   explicit DdemlServer(DWORD instance);
+  // Every second: conversations whose client window is gone are released.
+  static void CALLBACK SweepTimer(HWND window, UINT message, UINT_PTR id, DWORD time);
   static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2,
                                     HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
   HDDEDATA Answer(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2, HDDEDATA data);
@@ -45,6 +47,7 @@ class DdemlServer final : public DdePlatform {
 
   DWORD instance_;
   HSZ service_ = nullptr;
+  UINT_PTR sweep_timer_ = 0;
   TDdeMgr manager_{*this};
 };
 

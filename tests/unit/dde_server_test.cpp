@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "base/cp1251.h"
 #include "poll/component_names.h"
 #include "poll/dde_components.h"
 
@@ -74,7 +75,7 @@ class DdeServerTest : public ::testing::Test {
   FakePlatform platform;
   TDdeMgr manager{platform};
   DdeForm window{"Quorvel v.2.1", {}};
-  DdeForm settings_form{"Settings", {}};
+  DdeForm settings_form{cp1251::FromUtf8("Настройки"), {}};
   DdeComponents components{manager, window};
 };
 
@@ -115,7 +116,7 @@ TEST(DdeStartupErrorMessage, ByCode) {
 TEST_F(DdeServerTest, TopicsAndCaptionsWithoutRegardToCase) {
   EXPECT_TRUE(manager.AcceptsTopic("zorvik"));
   EXPECT_TRUE(manager.AcceptsTopic("QUORVEL V.2.1"));
-  EXPECT_TRUE(manager.AcceptsTopic("settings"));
+  EXPECT_TRUE(manager.AcceptsTopic(cp1251::FromUtf8("нАСТРОЙКИ")));
   EXPECT_FALSE(manager.AcceptsTopic("PLANT"));
   ASSERT_FALSE(components.SetTopicName("PLANT"));
   EXPECT_FALSE(manager.AcceptsTopic("ZORVIK"));
@@ -232,6 +233,25 @@ TEST_F(DdeServerTest, EndOfProgramDisconnectsEveryConversation) {
   EXPECT_EQ(platform.disconnects, (std::vector<DdeConversation>{1, 2}));
   EXPECT_EQ(manager.ConversationCount(), 0u);
   EXPECT_EQ(platform.Held(), 0);
+}
+
+TEST_F(DdeServerTest, ConversationsOfVanishedClientsAreReleased) {
+  Connect("ZORVIK", 1);
+  ASSERT_TRUE(manager.StartAdvise(Connect("ZORVIK", 2), "S1", kCfText));
+  Connect("ZORVIK", 3);
+  manager.ReleaseConversations([](DdeConversation handle) { return handle == 2; });
+  EXPECT_EQ(platform.disconnects, (std::vector<DdeConversation>{2}));
+  EXPECT_EQ(manager.ConversationCount(), 2u);
+  EXPECT_EQ(manager.LinkCount(), 0u);
+  EXPECT_EQ(platform.Held(), 0);
+}
+
+TEST(SameName, LatinAndCyrillicWithoutRegardToCase) {
+  EXPECT_TRUE(SameName("ZorVik", "zORvIK"));
+  EXPECT_TRUE(SameName(cp1251::FromUtf8("Настройки"), cp1251::FromUtf8("НАСТРОЙКИ")));
+  EXPECT_TRUE(SameName(cp1251::FromUtf8("Ёлка Їжак"), cp1251::FromUtf8("ёлка їжак")));
+  EXPECT_FALSE(SameName(cp1251::FromUtf8("Настройки"), cp1251::FromUtf8("Настройка")));
+  EXPECT_FALSE(SameName("S1", "S11"));
 }
 
 TEST_F(DdeServerTest, ReleasedItemsAreNoLongerServed) {
