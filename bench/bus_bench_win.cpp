@@ -9,6 +9,8 @@
 //   bus.line_ratio_B[_spin]       readings per second / the line-rate limit
 //   bus.cpu_per_reading_B[_spin]  processor seconds per reading
 //   bus.wait_cpu_B[_spin]         processor seconds per second of waiting
+//   bus.idle_cpu_B                the same while the program only sleeps: what
+//                                 the Wine environment costs anyway
 // Processor time counts this process and the wineserver (whose pid comes in
 // QUORVEL_WINESERVER_PID), since every read goes through the wineserver.
 #include <windows.h>
@@ -146,6 +148,13 @@ int main(int argc, char** argv) {
 
   Win32PortDriver driver;
   SteadyClock clock;
+  {
+    const double cpu_start = CpuSeconds();
+    const std::int64_t start = clock.NowNs();
+    ::Sleep(static_cast<DWORD>(o.seconds * 500));
+    Print("bus.idle_cpu_" + std::to_string(o.baud),
+          (CpuSeconds() - cpu_start) / ((clock.NowNs() - start) * 1e-9), "s/s");
+  }
   Win32MessagePump pump;
   SpinningPump spinning(pump);
   for (bool spin : {false, true}) {
