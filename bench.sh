@@ -15,3 +15,7 @@ for baud in 9600 19200; do
     -- build/win/bench/BusBench.exe --port 3 --baud "$baud" --good 5 --silent 6 --seconds "$seconds" |
     tr -d '\r'
 done
+
+# The DDE server: Text writes with 0, 1 and 10 linked client processes, and a
+# burst of all 500 items to one client.
+tools/winerun.sh --native build/native -- build/win/bench/DdeBench.exe | tr -d '\r'

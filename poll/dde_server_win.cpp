@@ -42,6 +42,7 @@ DdemlServer::DdemlServer(DWORD instance) : instance_(instance) {
 DdemlServer::~DdemlServer() {
   if (sweep_timer_ != 0) ::KillTimer(/*hWnd=*/nullptr, sweep_timer_);
   manager_.DisconnectAll();
+  if (last_answer_ != nullptr) ::DdeFreeDataHandle(last_answer_);
   ::DdeNameService(instance_, service_, /*hsz2=*/nullptr, DNS_UNREGISTER);
   if (service_ != nullptr) ::DdeFreeStringHandle(instance_, service_);
   ::DdeUninitialize(instance_);
@@ -65,7 +66,11 @@ void DdemlServer::PostAdvise(DdeString topic, DdeString item) {
 }
 
 void DdemlServer::Disconnect(DdeConversation conversation) {
-  ::DdeDisconnect(reinterpret_cast<HCONV>(conversation));
+  const auto handle = reinterpret_cast<HCONV>(conversation);
+  // The record goes next: DDEML must not hand it to the callback again (a
+  // dead client's conversation can outlive DdeDisconnect under Wine).
+  ::DdeSetUserHandle(handle, QID_SYNC, 0);
+  ::DdeDisconnect(handle);
 }
 
 std::string DdemlServer::Query(HSZ handle) const {
@@ -153,11 +158,16 @@ HDDEDATA DdemlServer::Answer(UINT type, UINT format, HCONV conversation, HSZ hsz
       if (record == nullptr) return nullptr;
       const auto served = manager_.Serve(*record, AsString(hsz2), Query(hsz2), format);
       if (!served) return nullptr;
-      // The data handle belongs to DDEML once returned.
+      // The server keeps the answer and frees it at the next one: DDEML has
+      // copied it by then, and some DDEML builds never free an answer handed
+      // over (after 32768 of them no request is served any more).
       std::string bytes = *served;
-      return ::DdeCreateDataHandle(instance_, reinterpret_cast<LPBYTE>(bytes.data()),
-                                   static_cast<DWORD>(bytes.size()), 0, hsz2, format,
-                                   /*afCmd=*/0);
+      HDDEDATA answer =
+          ::DdeCreateDataHandle(instance_, reinterpret_cast<LPBYTE>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()), 0, hsz2, format, HDATA_APPOWNED);
+      if (last_answer_ != nullptr) ::DdeFreeDataHandle(last_answer_);
+      last_answer_ = answer;
+      return answer;
     }
 
     case XTYP_POKE: {

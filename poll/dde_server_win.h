@@ -48,6 +48,7 @@ class DdemlServer final : public DdePlatform {
   DWORD instance_;
   HSZ service_ = nullptr;
   UINT_PTR sweep_timer_ = 0;
+  HDDEDATA last_answer_ = nullptr;  // the last answer to a request, ours to free
   TDdeMgr manager_{*this};
 };
 
