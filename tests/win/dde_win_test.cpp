@@ -36,6 +36,7 @@
 #include "base/cp1251.h"
 #include "tests/win/dde_child_win.h"
 #include "tests/win/dde_text.h"
+#include "tools/dde_client/ddeml_win.h"
 
 namespace quorvel::testing {
 namespace {
@@ -247,7 +248,14 @@ class DdeWinTest : public ::testing::Test {
     if (type == XTYP_POKE || type == XTYP_EXECUTE) {
       reply.ok = reply.ok && (LOWORD(reply.flags) & DDE_FACK) != 0;
     }
-    PumpMessages();
+    // Under Wine a request's data comes with a trailing acknowledgement that
+    // the next request would take for its own answer: wait it out, as the
+    // client tool does.
+    if (type == XTYP_REQUEST && reply.ok) {
+      quorvel::tools::dde::FinishRequest();
+    } else {
+      PumpMessages();
+    }
     return reply;
   }
   Reply Request(HCONV conversation, const std::string& item, UINT format = CF_TEXT) {
