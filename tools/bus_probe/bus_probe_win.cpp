@@ -21,6 +21,7 @@
 #include "bus/serial_port_win.h"
 #include "bus/status_text.h"
 #include "tools/cli_number.h"
+#include "tools/clock_text.h"
 
 namespace {
 
@@ -88,15 +89,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
-std::string Clock() {
-  SYSTEMTIME t;
-  ::GetLocalTime(&t);
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", t.wHour, t.wMinute, t.wSecond,
-                t.wMilliseconds);
-  return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,7 +129,7 @@ int main(int argc, char** argv) {
       char head[64];
       std::snprintf(head, sizeof head, " %s  device %3d channel %2d  ", port_name.c_str(),
                     sensor.address, sensor.channel);
-      Print(Clock() + head + quorvel::cp1251::ToUtf8(text) + "\n");
+      Print(quorvel::tools::ClockText() + head + quorvel::cp1251::ToUtf8(text) + "\n");
     }
     const std::int64_t pause_end = clock.NowNs() + std::int64_t{options.interval_ms} * 1'000'000;
     while (clock.NowNs() < pause_end && clock.NowNs() < end) {

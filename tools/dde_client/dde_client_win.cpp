@@ -40,6 +40,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/clock_text.h"
 #include "tools/dde_client/command_line.h"
 #include "tools/dde_client/ddeml_win.h"
 
@@ -87,15 +88,6 @@ int ExitCodeFor(UINT error) {
 
 std::string Call(std::string_view call, std::string_view argument) {
   return std::string(call) + "(" + Escape(argument) + ")";
-}
-
-std::string Clock() {
-  SYSTEMTIME t;
-  ::GetLocalTime(&t);
-  char text[16];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond,
-                t.wMilliseconds);
-  return text;
 }
 
 // Copies the whole of a data handle, its size as DDEML reports it.
@@ -154,7 +146,7 @@ HDDEDATA OnAdviseData(AdviseState& state, HCONV conversation, HSZ item, HDDEDATA
   // Past the end of the run an update is taken but not shown.
   if (!state.printing || (state.count > 0 && state.updates >= state.count))
     return reinterpret_cast<HDDEDATA>(DDE_FACK);
-  const std::string stamp = Clock();
+  const std::string stamp = quorvel::tools::ClockText();
   const std::string name = ItemName(state, item);
   std::string bytes;
   if (data == nullptr) {
