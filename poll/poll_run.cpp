@@ -1,0 +1,162 @@
+#include "poll/poll_run.h"
+
+#include <algorithm>
+
+#include "base/cp1251.h"
+#include "bus/frame.h"
+#include "bus/status_text.h"
+#include "config/integer_text.h"
+
+namespace quorvel::poll {
+
+namespace {
+
+constexpr auto kReading = cp1251::Text("Идет считывание данных");
+constexpr auto kExchangeError = cp1251::Text("Ошибка обмена");
+constexpr auto kFormatError = cp1251::Text("Ошибка: неправильный формат ответа");
+constexpr auto kBadReply = cp1251::Text("Ошибка");
+constexpr auto kErrorPrefix = cp1251::Text("Ошибка: ");
+constexpr auto kStopped = cp1251::Text("Считывание данных остановлено");
+
+}  // namespace
+
+std::int32_t StepOf(const std::string& cell) {
+  const std::optional<std::int32_t> step = config::ParseIntegerText(cell);
+  return step && *step >= 0 ? *step : 1;
+}
+
+std::string ReadingCommand(std::int32_t channel) {
+  return "1;" + std::to_string(channel) + ";";
+}
+
+std::string WithSeparator(std::string text, char separator) {
+  std::replace(text.begin(), text.end(), '.', separator);
+  return text;
+}
+
+PollRun::PollRun(bus::MoreCOM& bus, bus::MonotonicClock& clock, bus::MessagePump& pump,
+                 const config::Settings& settings, PollWindow& window)
+    : bus_(bus), clock_(clock), pump_(pump), settings_(settings), window_(window) {}
+
+void PollRun::SB1Click() {
+  if (tag_ == 0) {
+    // The separator of the moment of the press serves the whole run.
+    separator_ = DecimalSeparator;
+    Start();
+  } else if (tag_ == 1) {
+    Stop();
+  }
+}
+
+int PollRun::PolledRowCount() const {
+  return std::clamp(settings_.table().RowCount() - 1, 0, kPolledRows);
+}
+
+void PollRun::Start() {
+  // A run gives the Settings item back as it found it: a program started
+  // without the unlocking switch keeps its settings locked after polling.
+  const bool setup_before = window_.SetupEnabled();
+  tag_ = 1;
+  window_.ShowStatus(kReading);
+  const int rows = PolledRowCount();
+  for (int r = 1; r <= rows; ++r) StepCounter[r - 1] = StepOf(settings_.table().Cell(3, r));
+  window_.ShowRunButton(true);
+  bus_.StopRequested = 0;
+  window_.EnableSetup(false);
+  window_.Repaint();
+
+  bus_.SelectedMask = bus::PortBit[settings_.ComPort()];
+  if (!bus_.OpenPorts()) {
+    StartFailed(setup_before);
+    return;
+  }
+  PollCycle();
+  bus_.ClosePorts();
+  tag_ = 0;
+  window_.EnableSetup(setup_before);
+}
+
+void PollRun::StartFailed(bool setup_before) {
+  // A stop pressed while the port was being opened leaves the port unopened
+  // and its slot with whatever status an earlier run left there; that status
+  // says nothing about this start, so the stop's own texts stay.
+  const std::int32_t status = bus_.Slots[settings_.ComPort()].Status;
+  if (bus_.StopRequested == 0 && status != bus::kStatusOk) {
+    window_.ShowStatus(std::string(kErrorPrefix) + bus::StatusText(status));
+    window_.ShowRunButton(false);
+  }
+  tag_ = 0;
+  window_.EnableSetup(setup_before);
+}
+
+void PollRun::Stop() {
+  window_.ShowRunButton(false);
+  bus_.StopRequested = 1;
+  window_.ShowStatus(kStopped);
+}
+
+void PollRun::PollCycle() {
+  while (bus_.StopRequested == 0) {
+    const int rows = PolledRowCount();
+    for (int r = 1; r <= rows; ++r) {
+      // Counted down with wrap-around: a step of 0 comes back to 0 only after
+      // the whole 32-bit range, so such a sensor is never asked in a run.
+      std::int32_t& counter = StepCounter[r - 1];
+      counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) - 1u);
+      if (counter != 0) continue;
+      if (!AskRow(r)) return;
+    }
+    WaitBetweenCycles();
+  }
+}
+
+bool PollRun::AskRow(int r) {
+  const config::TSensorRow row = settings_.table().Row(r);
+  StepCounter[r - 1] = StepOf(row.Step);
+  bus::TPortSlot& slot = bus_.Slots[settings_.ComPort()];
+  const std::optional<std::int32_t> channel = config::ParseIntegerText(row.Channel);
+  const std::optional<std::int32_t> address = config::ParseIntegerText(row.Address);
+  if (!channel || !address) {
+    // Only a table file edited by hand has such a cell. The row is not sent;
+    // it reads as an address the exchange refuses would.
+    slot.Values[0] = bus::StatusText(bus::kStatusBadArgument);
+    window_.ShowStatus(kExchangeError);
+  } else {
+    const double time_out = settings_.TimeOut() / 1000.0 * kDaysPerSecond;
+    const bool exchanged = bus_.Transact(ReadingCommand(*channel), *address, time_out);
+    if (bus_.StopRequested != 0) return false;
+    if (!exchanged) {
+      slot.Values[0] = bus::StatusText(slot.Status);
+      window_.ShowStatus(kExchangeError);
+    } else if (bus::ParseReply(slot.RxText.view(), *address, slot.Values, 1)) {
+      window_.ShowStatus(kReading);
+    } else {
+      window_.ShowStatus(kFormatError);
+      slot.Values[0] = kBadReply;
+    }
+  }
+  const std::string text = WithSeparator(slot.Values[0].str(), separator_);
+  window_.Publish(r - 1, text);
+  if (window_.SelectedSensor() + 1 == r) window_.ShowValue(text);
+  window_.ShowPort(settings_.ComPortName());
+  return true;
+}
+
+void PollRun::WaitBetweenCycles() {
+  // Counted on the monotonic clock: a change of the calendar time neither
+  // stretches nor cuts the pause. The pump runs at least once, so back-to-back
+  // passes (interval 0) still serve the window between them.
+  const std::int64_t t0 = clock_.NowNs();
+  for (;;) {
+    pump_.ProcessMessages();
+    if (bus_.StopRequested != 0) return;
+    // The interval is read afresh on every pass.
+    const std::int64_t deadline =
+        t0 + bus::DaysToNs(settings_.TimeOutCycle() * kDaysPerMillisecond);
+    const std::int64_t now = clock_.NowNs();
+    if (now >= deadline) return;
+    pump_.Idle(deadline - now);
+  }
+}
+
+}  // namespace quorvel::poll

@@ -1,0 +1,80 @@
+// The poll cycle behind the Start-Stop button.
+//
+// Everything runs on the user-interface thread. A press in idle runs the
+// whole polling loop inside SB1Click and returns only when polling ends; the
+// second press arrives through the message pump inside that loop, enters
+// SB1Click again and only raises the bus link's StopRequested. Each exchange
+// and the wait between cycles run the pump, so the window and the DDE
+// clients are served meanwhile; a modal window opened in there holds
+// polling until it closes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "bus/more_com.h"
+#include "bus/port_driver.h"
+#include "config/settings.h"
+#include "poll/poll_window.h"
+
+namespace quorvel::poll {
+
+// Sensor rows a run serves: as many as there are DDE items. Rows of a table
+// file edited by hand beyond these are not polled.
+inline constexpr int kPolledRows = 500;
+
+// Days per second of the reply time-out and per millisecond of the interval.
+inline constexpr double kDaysPerSecond = 1.15e-5;
+inline constexpr double kDaysPerMillisecond = 1.15e-8;
+
+// The step of a step cell: text that is not integer text, or a negative
+// value, counts as 1.
+std::int32_t StepOf(const std::string& cell);
+
+// "1;" channel ";", the channel in decimal digits.
+std::string ReadingCommand(std::int32_t channel);
+
+// Every '.' of `text` replaced by `separator`.
+std::string WithSeparator(std::string text, char separator);
+
+class PollRun {
+ public:
+  PollRun(bus::MoreCOM& bus, bus::MonotonicClock& clock, bus::MessagePump& pump,
+          const config::Settings& settings, PollWindow& window);
+
+  // The button's handler: Start in idle, Stop while polling.
+  void SB1Click();
+
+  // Run state: 0 idle, 1 polling (also while a stop is pending).
+  std::int32_t Tag() const { return tag_; }
+
+  // The user's decimal separator as the program holds it now; a press takes
+  // a copy for its whole run.
+  char DecimalSeparator = '.';
+
+  // Entry r - 1 belongs to sensor row r; a row is asked in the cycle in which
+  // its entry reaches exactly 0, and the entry is then loaded again.
+  std::array<std::int32_t, kPolledRows> StepCounter{};
+
+ private:
+  void Start();
+  void Stop();
+  void StartFailed(bool setup_before);
+  // Passes over the table and waits, until a stop is requested.
+  void PollCycle();
+  // False when a stop was requested during the exchange.
+  bool AskRow(int row);
+  void WaitBetweenCycles();
+  int PolledRowCount() const;
+
+  bus::MoreCOM& bus_;
+  bus::MonotonicClock& clock_;
+  bus::MessagePump& pump_;
+  const config::Settings& settings_;
+  PollWindow& window_;
+  std::int32_t tag_ = 0;
+  char separator_ = '.';
+};
+
+}  // namespace quorvel::poll

@@ -1,0 +1,403 @@
+#include "poll/poll_run.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "bus/crc16.h"
+#include "bus/status_text.h"
+#include "fake_bus.h"
+
+namespace quorvel::poll {
+namespace {
+
+using bus::testing::FakeClock;
+using bus::testing::FakePorts;
+using bus::testing::FakePump;
+
+constexpr int kCom3 = 2;
+constexpr std::int64_t kMs = 1'000'000;
+
+std::string U(const char* utf8) {
+  return cp1251::FromUtf8(utf8);
+}
+
+// The main window as the cycle sees it, keeping what it was shown.
+class RecordingWindow final : public PollWindow {
+ public:
+  void ShowRunButton(bool polling) override { button_polling = polling; }
+  bool SetupEnabled() const override { return setup_enabled; }
+  void EnableSetup(bool enabled) override { setup_enabled = enabled; }
+  void ShowStatus(std::string_view text) override { status = text; }
+  void ShowValue(std::string_view text) override { values.emplace_back(text); }
+  void ShowPort(std::string_view name) override { port = name; }
+  int SelectedSensor() const override { return selected; }
+  void Repaint() override { ++repaints; }
+  void Publish(int index, std::string_view text) override {
+    published.emplace_back(index, std::string(text));
+    status_at_publish.push_back(status);
+  }
+
+  bool button_polling = false;
+  bool setup_enabled = false;
+  std::string status;
+  std::vector<std::string> values;
+  std::string port;
+  int selected = -1;
+  int repaints = 0;
+  std::vector<std::pair<int, std::string>> published;
+  std::vector<std::string> status_at_publish;
+};
+
+// Instruments behind COM3: each request the port took is answered, on the
+// next run of the pump, by the device it names.
+struct Device {
+  std::string value = "1.0";
+  bool silent = false;
+  bool bad_crc = false;
+};
+
+class PollRunTest : public ::testing::Test {
+ protected:
+  PollRunTest() {
+    settings.SetComPort(kCom3);
+    pump.on_pump = [this] { OnPump(); };
+  }
+
+  // Rows of (address, channel, step) texts; names as the prefix gives them.
+  void SetTable(const std::vector<std::array<std::string, 3>>& rows) {
+    config::SensorTable& table = settings.table();
+    table.SetRowCount(static_cast<int>(rows.size()) + 1);
+    for (int r = 1; r <= static_cast<int>(rows.size()); ++r) {
+      config::SetRowName(table, r, "S");
+      for (int c = 0; c < 3; ++c) table.SetCell(c + 1, r, rows[r - 1][c]);
+    }
+  }
+
+  void OnPump() {
+    ++pump_runs;
+    std::string& written = ports.port(kCom3).written;
+    for (std::size_t end; (end = written.find('\r', consumed)) != std::string::npos;) {
+      Answer(written.substr(consumed, end - consumed));
+      consumed = end + 1;
+    }
+    if (on_pump) on_pump();
+  }
+
+  // "\xFF:" address ";1;" channel ";" checksum
+  void Answer(const std::string& request) {
+    const std::size_t colon = request.find(':');
+    const std::size_t semi = request.find(';', colon);
+    const std::size_t ch_end = request.find(';', semi + 3);
+    const int address = std::stoi(request.substr(colon + 1, semi - colon - 1));
+    const int channel = std::stoi(request.substr(semi + 3, ch_end - semi - 3));
+    asked.emplace_back(address, channel);
+    const Device& device = devices[address];
+    if (device.silent) return;
+    const std::string body = std::to_string(address) + ";" + device.value + ";";
+    const int crc = bus::Crc16(body) + (device.bad_crc ? 1 : 0);
+    ports.Deliver(kCom3, "!" + body + std::to_string(crc) + "\r", 5 * kMs);
+  }
+
+  // Presses the button from inside the pump, as the second press arrives.
+  void PressStopWhen(std::function<bool()> condition) {
+    on_pump = [this, condition] {
+      if (run.Tag() == 1 && bus.StopRequested == 0 && condition()) run.SB1Click();
+    };
+  }
+
+  std::vector<std::string> PublishedTexts(int index) const {
+    std::vector<std::string> texts;
+    for (const auto& [i, text] : window.published)
+      if (i == index) texts.push_back(text);
+    return texts;
+  }
+
+  FakeClock clock;
+  FakePorts ports{clock};
+  FakePump pump{clock};
+  bus::MoreCOM bus{ports, clock, pump};
+  config::Settings settings;
+  RecordingWindow window;
+  PollRun run{bus, clock, pump, settings, window};
+
+  std::map<int, Device> devices;
+  std::size_t consumed = 0;
+  std::vector<std::pair<int, int>> asked;
+  std::function<void()> on_pump;
+  int pump_runs = 0;
+  int waits_seen = 0;
+};
+
+// Counts the waits between cycles: the cycle's pauses are the only idles
+// longer than the reply time-out.
+class CountingPump final : public bus::MessagePump {
+ public:
+  CountingPump(bus::MessagePump& inner, int& waits) : inner_(inner), waits_(waits) {}
+  void ProcessMessages() override { inner_.ProcessMessages(); }
+  void Idle(std::int64_t max_ns) override {
+    if (max_ns > 500 * kMs) ++waits_;
+    inner_.Idle(max_ns);
+  }
+
+ private:
+  bus::MessagePump& inner_;
+  int& waits_;
+};
+
+TEST(PollRules, StepOfCells) {
+  EXPECT_EQ(StepOf("3"), 3);
+  EXPECT_EQ(StepOf("0"), 0);
+  EXPECT_EQ(StepOf("$10"), 16);
+  EXPECT_EQ(StepOf("-2"), 1);
+  EXPECT_EQ(StepOf("x"), 1);
+  EXPECT_EQ(StepOf(""), 1);
+  EXPECT_EQ(StepOf("2 "), 1);
+}
+
+TEST(PollRules, CommandAndSeparator) {
+  EXPECT_EQ(ReadingCommand(3), "1;3;");
+  EXPECT_EQ(ReadingCommand(0), "1;0;");
+  EXPECT_EQ(WithSeparator("-1.5", ','), "-1,5");
+  EXPECT_EQ(WithSeparator("1.2.3", ','), "1,2,3");
+  EXPECT_EQ(WithSeparator("23.45", '.'), "23.45");
+}
+
+// A pass asks the rows due, the wait follows with the interval's length, and
+// the stop in the wait ends the run with the port closed.
+class PollCycleTest : public PollRunTest {
+ protected:
+  void RunWithCycles(int cycles) {
+    CountingPump counting(pump, waits_seen);
+    PollRun counted{bus, clock, counting, settings, window};
+    on_pump = [&] {
+      if (counted.Tag() == 1 && bus.StopRequested == 0 && waits_seen >= cycles) counted.SB1Click();
+    };
+    counted.SB1Click();
+    EXPECT_EQ(counted.Tag(), 0);
+  }
+};
+
+TEST_F(PollCycleTest, StepNIsAskedInCyclesN2N3N) {
+  settings.SetTimeOutCycle(1000);
+  SetTable({{"1", "1", "1"},
+            {"2", "2", "2"},
+            {"3", "3", "3"},
+            {"4", "4", "0"},
+            {"5", "5", "junk"},
+            {"6", "6", "-7"}});
+  RunWithCycles(6);
+  std::map<int, int> asks;
+  for (const auto& [address, channel] : asked) ++asks[address];
+  EXPECT_EQ(asks[1], 6);
+  EXPECT_EQ(asks[2], 3);
+  EXPECT_EQ(asks[3], 2);
+  EXPECT_EQ(asks[4], 0) << "step 0 is never asked in a run";
+  EXPECT_EQ(asks[5], 6) << "unreadable step counts as 1";
+  EXPECT_EQ(asks[6], 6) << "negative step counts as 1";
+  // Order within the first pass: the table's order, step-2 and -3 rows absent.
+  ASSERT_GE(asked.size(), 3u);
+  EXPECT_EQ(asked[0], (std::pair{1, 1}));
+  EXPECT_EQ(asked[1], (std::pair{5, 5}));
+  EXPECT_EQ(asked[2], (std::pair{6, 6}));
+  EXPECT_EQ(ports.port(kCom3).opens, 1);
+  EXPECT_EQ(ports.port(kCom3).closes, 1);
+}
+
+TEST_F(PollCycleTest, WaitLastsTheIntervalWithTheFixedFactor) {
+  settings.SetTimeOutCycle(1000);
+  SetTable({{"1", "1", "1"}});
+  RunWithCycles(2);
+  std::int64_t waited = 0;
+  for (std::int64_t ns : pump.idle_log)
+    if (ns > 500 * kMs) waited += ns;
+  // 1000 ms with 1.15e-8 days per millisecond: 993.6 ms, each.
+  EXPECT_EQ(waited, 2 * 993'600'000);
+}
+
+TEST_F(PollRunTest, IntervalZeroRunsThePumpBetweenPasses) {
+  SetTable({{"1", "1", "1"}});
+  // Seen between the third and the fourth pass, in the pump of the wait.
+  PressStopWhen([&] { return window.published.size() >= 3; });
+  run.SB1Click();
+  EXPECT_EQ(run.Tag(), 0);
+  EXPECT_EQ(asked.size(), 3u);
+  EXPECT_EQ(window.published.size(), 3u);
+}
+
+TEST_F(PollRunTest, EmptyTableOpensThePortAndOnlyWaits) {
+  settings.table().SetRowCount(1);
+  settings.SetTimeOutCycle(100);
+  PressStopWhen([&] { return clock.now > 1'000'000'000 + 1000 * kMs; });
+  run.SB1Click();
+  EXPECT_EQ(ports.port(kCom3).opens, 1);
+  EXPECT_TRUE(ports.port(kCom3).written.empty());
+  EXPECT_TRUE(window.published.empty());
+  EXPECT_GE(pump.idles, 9);
+}
+
+TEST_F(PollRunTest, PublicationTexts) {
+  run.DecimalSeparator = ',';
+  devices[5].value = "-1.5";
+  devices[6].silent = true;
+  devices[7].bad_crc = true;
+  devices[8].value = "23.45";
+  SetTable({{"5", "3", "1"}, {"6", "3", "1"}, {"7", "3", "1"}, {"300", "3", "1"}, {"8", "3", "1"}});
+  PressStopWhen([&] { return window.published.size() == 5; });
+  run.SB1Click();
+
+  ASSERT_EQ(window.published.size(), 5u);
+  EXPECT_EQ(window.published[0], (std::pair<int, std::string>{0, "-1,5"}));
+  EXPECT_EQ(window.published[1], (std::pair<int, std::string>{1, bus::StatusText(9)}));
+  EXPECT_EQ(window.published[2], (std::pair<int, std::string>{2, U("Ошибка")}));
+  EXPECT_EQ(window.published[3], (std::pair<int, std::string>{3, U("Ошибочный входной параметр")}));
+  EXPECT_EQ(window.published[4], (std::pair<int, std::string>{4, "23,45"}));
+  EXPECT_EQ(window.status_at_publish,
+            (std::vector<std::string>{U("Идет считывание данных"), U("Ошибка обмена"),
+                                      U("Ошибка: неправильный формат ответа"), U("Ошибка обмена"),
+                                      U("Идет считывание данных")}));
+  EXPECT_EQ(window.port, "COM3");
+}
+
+TEST_F(PollRunTest, SeparatorIsTheOneOfThePress) {
+  devices[5].value = "2.5";
+  SetTable({{"5", "3", "1"}});
+  run.DecimalSeparator = ',';
+  PressStopWhen([&] {
+    run.DecimalSeparator = ';';  // a settings change during the run
+    return window.published.size() == 2;
+  });
+  run.SB1Click();
+  EXPECT_EQ(PublishedTexts(0), (std::vector<std::string>{"2,5", "2,5"}));
+}
+
+TEST_F(PollRunTest, UnreadableCellsAreNotSentAndTheRunGoesOn) {
+  SetTable({{"abc", "3", "1"}, {"5", "", "1"}, {"$5", "0x3", "1"}});
+  PressStopWhen([&] { return window.published.size() == 3; });
+  run.SB1Click();
+  const std::string refused = U("Ошибочный входной параметр");
+  ASSERT_EQ(window.published.size(), 3u);
+  EXPECT_EQ(window.published[0].second, refused);
+  EXPECT_EQ(window.published[1].second, refused);
+  EXPECT_EQ(window.published[2].second, "1.0");
+  EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{{5, 3}}));
+  EXPECT_EQ(run.Tag(), 0);
+}
+
+TEST_F(PollRunTest, RowsBeyondTheFiveHundredthAreNotPolled) {
+  std::vector<std::array<std::string, 3>> rows(502, {"1", "1", "1"});
+  rows[500] = {"2", "2", "1"};
+  rows[501] = {"3", "3", "1"};
+  SetTable(rows);
+  PressStopWhen([&] { return window.published.size() == 500; });
+  run.SB1Click();
+  ASSERT_EQ(window.published.size(), 500u);
+  EXPECT_EQ(window.published.back().first, 499);
+  for (const auto& [address, channel] : asked) EXPECT_EQ(address, 1);
+}
+
+TEST_F(PollRunTest, ChosenSensorValueOnlyInCyclesThatAskIt) {
+  settings.SetTimeOutCycle(10);
+  SetTable({{"1", "1", "1"}, {"2", "2", "2"}});
+  devices[2].value = "7.5";
+  window.selected = 1;
+  // Cycles 1 to 4 ask rows 1; 1, 2; 1; 1, 2.
+  PressStopWhen([&] { return window.published.size() >= 6; });
+  run.SB1Click();
+  EXPECT_EQ(window.values, (std::vector<std::string>{"7.5", "7.5"}));
+}
+
+TEST_F(PollRunTest, StopDuringAnExchangePublishesNothingMore) {
+  SetTable({{"1", "1", "1"}, {"2", "2", "1"}});
+  devices[2].silent = true;
+  window.setup_enabled = true;
+  PressStopWhen([&] { return asked.size() == 2; });
+  run.SB1Click();
+  ASSERT_EQ(window.published.size(), 1u);
+  EXPECT_EQ(window.published[0].first, 0);
+  EXPECT_EQ(window.status, U("Считывание данных остановлено"));
+  EXPECT_FALSE(window.button_polling);
+  EXPECT_EQ(run.Tag(), 0);
+  EXPECT_EQ(ports.port(kCom3).closes, 1);
+  EXPECT_EQ(bus.OpenMask(), 0u);
+  EXPECT_TRUE(window.setup_enabled);
+}
+
+TEST_F(PollRunTest, StateDuringTheRun) {
+  SetTable({{"1", "1", "1"}});
+  window.setup_enabled = true;
+  bool checked = false;
+  on_pump = [&] {
+    if (run.Tag() != 1 || bus.StopRequested != 0 || window.published.empty()) return;
+    EXPECT_TRUE(window.button_polling);
+    EXPECT_FALSE(window.setup_enabled);
+    EXPECT_EQ(window.repaints, 1);
+    run.SB1Click();
+    // The stop only asks; the loop ends the run.
+    EXPECT_EQ(run.Tag(), 1);
+    EXPECT_FALSE(window.button_polling);
+    EXPECT_EQ(bus.StopRequested, 1);
+    EXPECT_EQ(window.status, U("Считывание данных остановлено"));
+    checked = true;
+  };
+  run.SB1Click();
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(window.setup_enabled);
+}
+
+TEST_F(PollRunTest, SettingsLockedBeforeTheRunStayLocked) {
+  SetTable({{"1", "1", "1"}});
+  window.setup_enabled = false;
+  PressStopWhen([&] { return !window.published.empty(); });
+  run.SB1Click();
+  EXPECT_FALSE(window.setup_enabled);
+  ports.port(kCom3).open_status = bus::kStatusCannotOpen;
+  run.SB1Click();
+  EXPECT_FALSE(window.setup_enabled);
+}
+
+TEST_F(PollRunTest, PortThatCannotBeOpened) {
+  SetTable({{"1", "1", "1"}});
+  window.setup_enabled = true;
+  ports.port(kCom3).open_status = bus::kStatusCannotOpen;
+  run.SB1Click();
+  EXPECT_EQ(window.status, U("Ошибка: ") + bus::StatusText(bus::kStatusCannotOpen));
+  EXPECT_FALSE(window.button_polling);
+  EXPECT_EQ(run.Tag(), 0);
+  EXPECT_TRUE(window.setup_enabled);
+  EXPECT_TRUE(window.published.empty());
+  EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(PollRunTest, StopWhileOpeningKeepsTheStopTexts) {
+  SetTable({{"1", "1", "1"}});
+  bus.Slots[kCom3].Status = bus::kStatusNoReply;  // left by an earlier run
+  PressStopWhen([] { return true; });
+  run.SB1Click();
+  EXPECT_EQ(ports.port(kCom3).opens, 0);
+  EXPECT_EQ(window.status, U("Считывание данных остановлено"));
+  EXPECT_FALSE(window.button_polling);
+  EXPECT_EQ(run.Tag(), 0);
+}
+
+TEST_F(PollRunTest, PressAfterARunStartsAgainWithFreshSteps) {
+  settings.SetTimeOutCycle(10);
+  SetTable({{"1", "1", "1"}, {"2", "2", "2"}});
+  PressStopWhen([&] { return asked.size() >= 1; });
+  run.SB1Click();
+  ASSERT_EQ(asked.size(), 1u);
+  PressStopWhen([&] { return asked.size() >= 4; });
+  run.SB1Click();
+  // The second run's first cycle asks row 1 only again: its counters were set anew.
+  EXPECT_EQ(asked[1], (std::pair{1, 1}));
+  EXPECT_EQ(asked[2], (std::pair{1, 1}));
+  EXPECT_EQ(asked[3], (std::pair{2, 2}));
+  EXPECT_EQ(ports.port(kCom3).opens, 2);
+}
+
+}  // namespace
+}  // namespace quorvel::poll
