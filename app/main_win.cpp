@@ -1,74 +1,122 @@
-// Quorvel.exe. For now: the DDE server with its topic and 500 items, and a
-// plain main window; the real window comes with the poll cycle.
+// Quorvel.exe: the DDE service, the main window with its 500 DDE items and
+// the poll cycle, the settings from the settings file and the sensor table.
 #include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+#include <shellapi.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/cp1251.h"
 #include "base/executable_path.h"
+#include "bus/message_pump_win.h"
+#include "bus/more_com.h"
+#include "bus/serial_port_win.h"
+#include "config/profile_file_win.h"
+#include "config/settings.h"
+#include "config/settings_file.h"
 #include "poll/dde_components.h"
 #include "poll/dde_server_win.h"
+#include "ui/error_report_win.h"
+#include "ui/main_form_win.h"
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"TForm1";
+using namespace quorvel;
+
 constexpr char kTitle[] = "Quorvel v.2.1";
+constexpr std::string_view kUnnamedText = " --.-";
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_DESTROY) {
-    ::PostQuitMessage(0);
-    return 0;
-  }
-  return ::DefWindowProcW(window, message, wparam, lparam);
-}
-
-void ShowError(const std::string& text) {
-  const std::u16string wide = quorvel::cp1251::ToUtf16(text);
+void ShowStartupError(const std::string& text) {
+  const std::u16string wide = cp1251::ToUtf16(text);
   ::MessageBoxW(/*hWnd=*/nullptr, reinterpret_cast<const wchar_t*>(wide.c_str()), L"Error",
                 MB_OK | MB_ICONERROR);
+}
+
+// The command-line arguments after the program's name, in Windows-1251.
+std::vector<std::string> Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (list == nullptr) return arguments;
+  for (int i = 1; i < count; ++i)
+    arguments.push_back(cp1251::FromUtf16(reinterpret_cast<const char16_t*>(list[i])));
+  ::LocalFree(list);
+  return arguments;
+}
+
+// What creating the settings editor does at start: the stored settings and
+// table, the DDE names, the line speed and the port name. A name that is
+// refused is reported and the rest still takes effect.
+void ApplyStoredSettings(ui::TForm1& form, config::Settings& settings, bus::MoreCOM& bus,
+                         const std::string& settings_path) {
+  config::Win32ProfileFile profile(settings_path);
+  config::ReadIni(profile, settings);
+  form.MoveTo(settings.FormLeft(), settings.FormTop());
+  poll::DdeComponents& dde = form.Dde();
+  if (const std::optional<std::string> error = dde.NameItems(settings.ItemPrefix())) {
+    ui::ShowErrorReport(form.Handle(), *error);
+  }
+  for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(kUnnamedText);
+  if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
+    ui::ShowErrorReport(form.Handle(), *error);
+  }
+  bus.BaudRate = settings.BaudRate();
+  form.ShowPortName(settings.ComPortName());
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_line*/, int show) {
-  using namespace quorvel::poll;
-
   // The DDE manager comes before any window and goes last.
   std::uint32_t dde_error = 0;
-  const std::unique_ptr<DdemlServer> dde =
-      DdemlServer::Start(ServiceName(quorvel::ExecutablePath()), &dde_error);
+  const std::unique_ptr<poll::DdemlServer> dde =
+      poll::DdemlServer::Start(poll::ServiceName(ExecutablePath()), &dde_error);
   if (!dde) {
-    ShowError(DdeStartupErrorMessage(dde_error));
+    ShowStartupError(poll::DdeStartupErrorMessage(dde_error));
     return 1;
   }
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
 
-  DdeForm main_form{kTitle, {}};
+  poll::DdeForm main_form{kTitle, {}};
   dde->Manager().AddForm(&main_form);
-  DdeComponents components(dde->Manager(), main_form);
-  components.NameItems("S");
+  bus::Win32PortDriver ports;
+  bus::SteadyClock clock;
+  bus::Win32MessagePump pump;
+  bus::MoreCOM bus(ports, clock, pump);
+  config::Settings settings;
+  const std::string settings_path = config::SettingsPath(ExecutablePath());
 
-  WNDCLASSW window_class{};
-  window_class.lpfnWndProc = WindowProc;
-  window_class.hInstance = instance;
-  window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  window_class.lpszClassName = kWindowClass;
-  if (!::RegisterClassW(&window_class)) return 1;
+  ui::MainFormHooks hooks;
+  hooks.save_settings = [&]() -> std::optional<std::string> {
+    config::Win32ProfileFile profile(settings_path);
+    return config::WriteIni(profile, settings, settings_path, /*table_id=*/0);
+  };
+  std::unique_ptr<ui::TForm1> form;
+  hooks.report_error = [&](const std::string& text) {
+    ui::ShowErrorReport(form ? form->Handle() : nullptr, text);
+  };
+  form = std::make_unique<ui::TForm1>(instance, dde->Manager(), main_form, bus, clock, pump,
+                                      settings, hooks);
+  if (!form->Create(Arguments())) {
+    ShowStartupError("Cannot create the main window");
+    return 1;
+  }
+  ApplyStoredSettings(*form, settings, bus, settings_path);
+  form->Show(show);
 
-  HWND window =
-      ::CreateWindowExW(0, kWindowClass, L"Quorvel v.2.1", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                        CW_USEDEFAULT, CW_USEDEFAULT, 360, 160, /*hWndParent=*/nullptr,
-                        /*hMenu=*/nullptr, instance, /*lpParam=*/nullptr);
-  if (window == nullptr) return 1;
-  ::ShowWindow(window, show);
-
+  // A WM_QUIT that a pump inside a handler took ends the loop as well.
   MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+  while (!pump.quit_received() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-  components.ReleaseItems();
+  form.reset();
+  bus.ClosePorts();
   dde->Manager().RemoveForm(&main_form);
-  return static_cast<int>(msg.wParam);
+  return 0;
 }

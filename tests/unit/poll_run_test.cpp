@@ -104,7 +104,7 @@ class PollRunTest : public ::testing::Test {
   }
 
   // Presses the button from inside the pump, as the second press arrives.
-  void PressStopWhen(std::function<bool()> condition) {
+  void PressStopWhen(const std::function<bool()>& condition) {
     on_pump = [this, condition] {
       if (run.Tag() == 1 && bus.StopRequested == 0 && condition()) run.SB1Click();
     };
@@ -387,7 +387,7 @@ TEST_F(PollRunTest, StopWhileOpeningKeepsTheStopTexts) {
 TEST_F(PollRunTest, PressAfterARunStartsAgainWithFreshSteps) {
   settings.SetTimeOutCycle(10);
   SetTable({{"1", "1", "1"}, {"2", "2", "2"}});
-  PressStopWhen([&] { return asked.size() >= 1; });
+  PressStopWhen([&] { return !asked.empty(); });
   run.SB1Click();
   ASSERT_EQ(asked.size(), 1u);
   PressStopWhen([&] { return asked.size() >= 4; });

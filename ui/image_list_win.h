@@ -1,0 +1,42 @@
+// The main window's image list: nine 16 x 16 images, of which the button,
+// the menu and the settings pages show some.
+#pragma once
+
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+namespace quorvel::ui {
+
+enum ImageIndex : int {
+  kImageStart = 0,
+  kImageStop = 1,
+  kImageTick = 2,
+  kImageCross = 3,
+  kImageChart = 4,
+  kImagePlug = 5,
+  kImageSheetTick = 6,
+  kImageTools = 7,
+  kImageMagnifier = 8,
+};
+
+inline constexpr int kImageSize = 16;
+
+// Owns the image list made from the images resource.
+class ImageList {
+ public:
+  ImageList() = default;
+  ~ImageList();
+  ImageList(const ImageList&) = delete;
+  ImageList& operator=(const ImageList&) = delete;
+
+  // Loads the images, their soft edges blended over `background`, with a
+  // mask where they are transparent. False when the resource is missing.
+  bool Load(HINSTANCE instance, COLORREF background);
+  HIMAGELIST get() const { return list_; }
+
+ private:
+  HIMAGELIST list_ = nullptr;
+};
+
+}  // namespace quorvel::ui

@@ -1,0 +1,38 @@
+#include "ui/main_form_rules.h"
+
+#include <cstdio>
+
+namespace quorvel::ui {
+
+bool HasSetupSwitch(const std::vector<std::string>& arguments) {
+  for (std::string argument : arguments) {
+    for (char& c : argument)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (argument == "/k") return true;
+  }
+  return false;
+}
+
+std::string ClockText(int hour, int minute, int second) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d:%02d:%02d", hour, minute, second);
+  return text;
+}
+
+std::string HelpFilePath(std::string_view executable_path) {
+  const std::size_t slash = executable_path.find_last_of("\\/");
+  const std::string_view folder =
+      slash == std::string_view::npos ? std::string_view{} : executable_path.substr(0, slash + 1);
+  return std::string(folder) + "Quorvel.hlp";
+}
+
+char DecimalSeparatorOf(std::string_view locale_value) {
+  return locale_value.empty() ? '.' : locale_value.front();
+}
+
+std::string ErrorReportText(std::string text) {
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  return text;
+}
+
+}  // namespace quorvel::ui

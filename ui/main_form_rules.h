@@ -1,0 +1,29 @@
+// What the main window decides, apart from the window plumbing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::ui {
+
+// True when an argument, its letters A to Z lowered, is "/k": the switch
+// that unlocks the Settings menu item. Other arguments are ignored.
+bool HasSetupSwitch(const std::vector<std::string>& arguments);
+
+// The clock pane: "h:nn:ss", the hour without a leading zero.
+std::string ClockText(int hour, int minute, int second);
+
+// The help file: the executable's folder, with its trailing separator,
+// followed by "Quorvel.hlp".
+std::string HelpFilePath(std::string_view executable_path);
+
+// The program's decimal separator from the locale's LOCALE_SDECIMAL value
+// (already in Windows-1251): its first character, "." when it is empty.
+char DecimalSeparatorOf(std::string_view locale_value);
+
+// The general error report's text: a full stop appended when the last
+// character sorts after the full stop.
+std::string ErrorReportText(std::string text);
+
+}  // namespace quorvel::ui

@@ -1,0 +1,123 @@
+// The main window: the sensor selector, the value of the chosen sensor, the
+// port in use, the Start-Stop button, a status bar with a clock, and the
+// menu. It owns the DDE items through the components it is given, runs the
+// poll cycle in its button handler and refuses to close while polling.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bus/more_com.h"
+#include "config/settings.h"
+#include "poll/dde_components.h"
+#include "poll/poll_run.h"
+#include "poll/poll_window.h"
+#include "ui/gdi_object_win.h"
+#include "ui/image_list_win.h"
+
+namespace quorvel::ui {
+
+// What the window asks of the parts of the program built around it.
+struct MainFormHooks {
+  // First show, workbook option on: open the workbook.
+  std::function<void()> open_workbook;
+  // First show: the workbook option's label and path box follow the option.
+  std::function<void(bool enabled)> enable_workbook_controls;
+  // "Настройки" and "О программе": the modal dialogs.
+  std::function<void()> show_setup;
+  std::function<void()> show_about;
+  // The close goes ahead: the single-instance registration is released.
+  std::function<void()> release_instance;
+  // Saves the settings and the table; an error text when it failed.
+  std::function<std::optional<std::string>()> save_settings;
+  // An error that escaped a handler: the program's general error report.
+  std::function<void(const std::string& text)> report_error;
+};
+
+class TForm1 final : public poll::PollWindow {
+ public:
+  TForm1(HINSTANCE instance, poll::TDdeMgr& dde_manager, poll::DdeForm& dde_form, bus::MoreCOM& bus,
+         bus::MonotonicClock& clock, bus::MessagePump& pump, config::Settings& settings,
+         MainFormHooks hooks);
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Creates the window, hidden, and runs FormCreate with the command-line
+  // arguments (Windows-1251). False when the window could not be made.
+  bool Create(const std::vector<std::string>& arguments);
+  // Shows the window; the first show runs FormShow.
+  void Show(int show_command);
+  HWND Handle() const { return window_; }
+  // The DDE topic object and the 500 items, made by FormCreate.
+  poll::DdeComponents& Dde() { return *dde_; }
+
+  // Moves the window's top-left corner (the stored position).
+  void MoveTo(int left, int top);
+  // The port pane (the settings' port choice).
+  void ShowPortName(std::string_view name) { ShowPort(name); }
+  // The sensor list from the table's name column; the first entry chosen.
+  void FillSensorList();
+  // The user's decimal separator, read again from the user's default locale.
+  void ReadDecimalSeparator(bool user_default);
+
+  const std::string& HelpFile() const { return help_file_; }
+  HIMAGELIST Images() const { return images_.get(); }
+
+  // PollWindow
+  void ShowRunButton(bool polling) override;
+  bool SetupEnabled() const override;
+  void EnableSetup(bool enabled) override;
+  void ShowStatus(std::string_view text) override;
+  void ShowValue(std::string_view text) override;
+  void ShowPort(std::string_view name) override;
+  int SelectedSensor() const override;
+  void Repaint() override;
+  void Publish(int index, std::string_view text) override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls();
+  HMENU CreateMainMenu();
+  void DrawButton(const DRAWITEMSTRUCT& item);
+  void MeasureMenuItem(MEASUREITEMSTRUCT& item);
+  void DrawMenuItem(const DRAWITEMSTRUCT& item);
+  void SetPaneText(int id, std::string_view text);
+  void UpdateClock();
+
+  // Handlers.
+  void FormCreate(const std::vector<std::string>& arguments);
+  void FormShow();
+  bool FormCloseQuery();
+  void SB1Click();
+  void Timer2Timer();
+  void CB1Change();
+  void Setup1Click();
+  void N2Click();
+  void N4Click();
+
+  HINSTANCE instance_;
+  poll::TDdeMgr& dde_manager_;
+  poll::DdeForm& dde_form_;
+  std::unique_ptr<poll::DdeComponents> dde_;
+  config::Settings& settings_;
+  MainFormHooks hooks_;
+  poll::PollRun poll_;
+  HWND window_ = nullptr;
+  HMENU menu_ = nullptr;
+  HWND tooltip_ = nullptr;
+  UniqueFont font_;
+  ImageList images_;
+  std::string help_file_;
+  bool shown_ = false;
+  int button_image_ = kImageStart;
+};
+
+}  // namespace quorvel::ui

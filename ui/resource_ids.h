@@ -1,0 +1,8 @@
+// Identities of the program's resources (app/quorvel.rc).
+#pragma once
+
+// The program icon: the first icon resource, which the shell shows.
+#define QUORVEL_ICON_ID 1
+// The nine 16 x 16 images of the main window's image list, side by side in
+// one 144 x 16 bitmap, 32 bits per pixel with alpha.
+#define QUORVEL_IMAGES_ID 100
