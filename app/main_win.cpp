@@ -110,11 +110,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   form->Show(show);
 
   // A WM_QUIT that a pump inside a handler took ends the loop as well.
+  pump.set_dialog_window(form->Handle());
   MSG msg;
   while (!pump.quit_received() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (form->Handle() != nullptr && ::IsDialogMessageW(form->Handle(), &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
+  pump.set_dialog_window(nullptr);
   form.reset();
   bus.ClosePorts();
   dde->Manager().RemoveForm(&main_form);

@@ -16,8 +16,8 @@ constexpr std::int64_t kNsPerMs = 1'000'000;
 using NtDelayExecutionFn = LONG(NTAPI*)(BOOLEAN alertable, PLARGE_INTEGER interval);
 
 NtDelayExecutionFn NtDelayExecution() {
-  static const auto fn = reinterpret_cast<NtDelayExecutionFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDelayExecution")));
+  static const auto fn = reinterpret_cast<NtDelayExecutionFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDelayExecution")));
   return fn;
 }
 
@@ -35,6 +35,7 @@ void Win32MessagePump::ProcessMessages() {
       quit_code_ = static_cast<int>(msg.wParam);
       return;
     }
+    if (dialog_window_ != nullptr && ::IsDialogMessageW(dialog_window_, &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

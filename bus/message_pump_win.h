@@ -2,6 +2,8 @@
 // port opening, every exchange, the wait between poll cycles).
 #pragma once
 
+#include <windows.h>
+
 #include "bus/port_driver.h"
 
 namespace quorvel::bus {
@@ -14,6 +16,10 @@ class Win32MessagePump final : public MessagePump {
   // under a millisecond (a character time on a fast line) is a plain pause.
   void Idle(std::int64_t max_ns) override;
 
+  // Keyboard navigation (Tab between controls, the default button) for this
+  // window's controls, as the main message loop gives it.
+  void set_dialog_window(HWND window) { dialog_window_ = window; }
+
   // A WM_QUIT taken from the queue by a nested pump; the main loop ends on it.
   bool quit_received() const { return quit_received_; }
   int quit_code() const { return quit_code_; }
@@ -23,6 +29,7 @@ class Win32MessagePump final : public MessagePump {
   // moment ago, so the next ProcessMessages has nothing to do. Looking costs
   // a wineserver round trip under Wine, on every pass of the wait.
   bool queue_seen_empty_ = false;
+  HWND dialog_window_ = nullptr;
   bool quit_received_ = false;
   int quit_code_ = 0;
 };

@@ -83,9 +83,9 @@ bool TForm1::Create(const std::vector<std::string>& arguments) {
 
   menu_ = CreateMainMenu();
   RECT frame{0, 0, kClientWidth, kClientHeight};
-  ::AdjustWindowRectEx(&frame, kStyle, /*bMenu=*/TRUE, /*dwExStyle=*/0);
-  window_ = ::CreateWindowExW(0, kMainFormClass, kTitle, kStyle, kDesignedLeft, kDesignedTop,
-                              frame.right - frame.left, frame.bottom - frame.top,
+  ::AdjustWindowRectEx(&frame, kStyle, /*bMenu=*/TRUE, WS_EX_CONTROLPARENT);
+  window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kMainFormClass, kTitle, kStyle, kDesignedLeft,
+                              kDesignedTop, frame.right - frame.left, frame.bottom - frame.top,
                               /*hWndParent=*/nullptr, menu_, instance_, this);
   if (window_ == nullptr) return false;
   // The menu bar may wrap on a narrow window: the client area is what counts.
