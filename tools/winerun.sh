@@ -9,7 +9,7 @@
 #
 # Usage: winerun.sh --native DIR [options] -- PROGRAM.exe [ARG...]
 #   --native DIR      native build tree (simulator and modem-line library)
-#   --template DIR    template prefix, made once if missing (default DIR/wine-template)
+#   --template DIR    template prefix, made once if missing (default DIR/wine-template-2)
 #   --map COMn=KIND   KIND: dir (cannot be opened), file (not a character device),
 #                     null (/dev/null: refuses the line settings), missing
 #   --sim "ARGS"      start the simulator with these arguments; @RUN@ stands
@@ -43,7 +43,8 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$native" ] || die "--native is required"
 [ $# -ge 1 ] || die "no program given"
-template=${template:-$native/wine-template}
+# Named by its recipe's version, so a changed recipe makes a new template.
+template=${template:-$native/wine-template-2}
 
 wine_bin=/usr/lib/wine/wine64
 wineserver_bin=/usr/lib/wine/wineserver64
@@ -120,7 +121,7 @@ make_template() {
   rm -f "$tmp"/dosdevices/com*
   # No window manager runs on the test display: Wine draws the windows'
   # captions and frames itself, so screenshots show whole windows.
-  printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Decorated"="N"\n' >>"$tmp/user.reg"
+  printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' >>"$tmp/user.reg"
   mv "$tmp" "$template"
 }
 

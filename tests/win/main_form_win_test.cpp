@@ -1,0 +1,677 @@
+// Quorvel.exe as its user sees it, driven from this program through its
+// windows (tests/win/form_driver_win.h), its DDE items read by DdeClient.exe
+// processes, its bus traffic read from the simulator's log. The run that
+// tests/wine/CMakeLists.txt sets up:
+//   COM2  a directory: the port cannot be opened
+//   COM3  the simulator at 9600 bit/s with the devices below
+// Each test starts its own copy of the program in a folder of its own, with
+// the settings file and sensor table it needs, and ends it: closed where the
+// close is part of the test, by its handle otherwise.
+//
+// The decimal separator the program is to publish depends on the run's
+// locale: QUORVEL_DECIMAL_SEPARATOR gives it, "." when unset.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "config/profile_file_win.h"
+#include "config/sensor_table.h"
+#include "config/settings.h"
+#include "config/settings_file.h"
+#include "config/table_file.h"
+#include "tests/win/dde_child_win.h"
+#include "tests/win/dde_text.h"
+#include "tests/win/form_driver_win.h"
+#include "tests/win/wine_run.h"
+#include "ui/main_form_ids.h"
+#include "ui/message_dialog_win.h"
+
+namespace quorvel::testing {
+namespace {
+
+using namespace quorvel::ui;
+
+// Port choices of the settings file (index 0 is COM1).
+constexpr int kCom2 = 1;  // a directory
+constexpr int kCom3 = 2;  // the simulator
+constexpr int kSpeed9600 = 5;
+
+// Devices on COM3. A test that counts requests in the simulator's log asks
+// a device of its own: a request of the test before, cut short when that
+// program was ended, may reach the log after this test has begun.
+constexpr int kDeviceGood = 5;     // channel 3: 23.45, 4: 7.5, 5: -1.25
+constexpr int kDeviceSilent = 6;   // never answers
+constexpr int kDeviceCounted = 7;  // channel 3: 23.45
+constexpr int kDeviceMute = 8;     // never answers
+constexpr int kDeviceAbsent = 9;   // not on the bus
+constexpr int kDeviceTimed = 10;   // never answers
+constexpr int kDeviceBadCrc = 16;  // channel 3: 23.45 with its checksum off by one
+constexpr int kDeviceSteps = 20;   // channels 1, 2, 3
+
+constexpr int kShortTimeOutMs = 150;
+constexpr DWORD kClientMs = 30'000;
+
+constexpr char kService[] = "Quorvel";
+constexpr char kTopic[] = "ZORVIK";
+
+// The texts the program shows and publishes, in UTF-8 here.
+constexpr char kReady[] = "Программа готова к работе";
+constexpr char kReading[] = "Идет считывание данных";
+constexpr char kExchangeError[] = "Ошибка обмена";
+constexpr char kFormatError[] = "Ошибка: неправильный формат ответа";
+constexpr char kCannotOpen[] = "Ошибка: Нельзя открыть   COM-порт";
+constexpr char kStopped[] = "Считывание данных остановлено";
+constexpr char kNoReply[] = "Нет ответа";
+constexpr char kBadReply[] = "Ошибка";
+constexpr char kStart[] = "Старт";
+constexpr char kStop[] = "Стоп";
+constexpr char kPolling[] = "Программа находится в режиме опроса.";
+constexpr char kUnread[] = " --.-";
+
+// A UTF-8 text as the program's windows hold it.
+std::u16string Shown(std::string_view utf8) {
+  return cp1251::ToUtf16(cp1251::FromUtf8(utf8));
+}
+
+// The bytes, in UTF-8, that a DDE client receives for an item of one line.
+std::string Served(std::string_view utf8) {
+  std::string bytes(utf8);
+  bytes += "\r\n";
+  bytes.push_back('\0');
+  return bytes;
+}
+
+char ExpectedSeparator() {
+  const char* separator = std::getenv("QUORVEL_DECIMAL_SEPARATOR");
+  return separator != nullptr && separator[0] != '\0' ? separator[0] : '.';
+}
+
+// A reading as the program publishes it: the separator of the user's locale.
+std::string Reading(std::string text) {
+  for (char& c : text) {
+    if (c == '.') c = ExpectedSeparator();
+  }
+  return text;
+}
+
+// A row of the sensor table.
+struct Sensor {
+  int address;
+  int channel;
+  int step = 1;
+};
+
+config::SensorTable MakeTable(const std::vector<Sensor>& sensors, std::string_view prefix = "S") {
+  config::SensorTable table;
+  const int count = static_cast<int>(sensors.size());
+  config::ResetSensorTable(table, prefix, count);
+  for (int row = 1; row <= count; ++row) {
+    const Sensor& sensor = sensors[static_cast<std::size_t>(row - 1)];
+    config::SetRowName(table, row, prefix);
+    table.SetCell(1, row, std::to_string(sensor.address));
+    table.SetCell(2, row, std::to_string(sensor.channel));
+    table.SetCell(3, row, std::to_string(sensor.step));
+  }
+  return table;
+}
+
+// The settings every test starts from: COM3 at 9600 bit/s, a short reply
+// time-out, a short pause between cycles, no auto-start.
+config::Settings BaseSettings(const std::vector<Sensor>& sensors, std::string_view prefix = "S") {
+  config::Settings settings;
+  settings.SetItemPrefix(std::string(prefix));
+  settings.SetComPort(kCom3);
+  settings.SetSpeed(kSpeed9600);
+  settings.SetSensorCount(static_cast<int>(sensors.size()));
+  settings.SetTimeOut(kShortTimeOutMs);
+  settings.SetTimeOutCycle(20);
+  settings.table() = MakeTable(sensors, prefix);
+  return settings;
+}
+
+// One request the simulator logged: "T PORT check=C addr=A cmd=CMD answer=W".
+struct LoggedRequest {
+  double seconds = 0;  // on the simulator's monotonic clock
+  int address = -1;
+  std::string command;
+};
+
+std::optional<LoggedRequest> ParseLogLine(const std::string& line) {
+  const std::size_t addr = line.find(" addr=");
+  const std::size_t cmd = line.find(" cmd=");
+  const std::size_t answer = line.find(" answer=");
+  if (addr == std::string::npos || cmd == std::string::npos || answer == std::string::npos ||
+      line.find(" check=ok ") == std::string::npos) {
+    return std::nullopt;
+  }
+  LoggedRequest request;
+  request.seconds = std::atof(line.c_str());
+  request.address = std::atoi(line.c_str() + addr + 6);
+  request.command = line.substr(cmd + 5, answer - cmd - 5);
+  return request;
+}
+
+// A crash ends this program at once: under Wine the debugger that would
+// start instead keeps the run waiting to its time-out.
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* exception) {
+  std::fprintf(stderr, "main_form_win_tests: crashed, exception 0x%08lX at %p\n",
+               exception->ExceptionRecord->ExceptionCode,
+               exception->ExceptionRecord->ExceptionAddress);
+  std::fflush(stderr);
+  ::TerminateProcess(::GetCurrentProcess(), 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+const auto g_crash_filter = ::SetUnhandledExceptionFilter(OnCrash);
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override { log_start_ = SimulatorLog().size(); }
+
+  void TearDown() override {
+    for (auto& client : clients_) client->Kill();
+    form_.Terminate();
+  }
+
+  // The test's folder with the program, its settings file and its table.
+  void Prepare(const config::Settings& settings) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string error;
+    const std::optional<std::string> made =
+        MakeProgramFolder(std::string(test->test_suite_name()) + "." + test->name(), &error);
+    ASSERT_TRUE(made) << error;
+    folder_ = *made;
+    config::Win32ProfileFile profile(IniPath());
+    ASSERT_EQ(config::WriteIni(profile, settings, IniPath(), /*table_id=*/0, TablePath()),
+              std::nullopt);
+    ASSERT_NE(::GetFileAttributesA(TablePath().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the table was not written";
+  }
+
+  void Launch(const std::vector<std::string>& arguments = {}) {
+    std::string error;
+    ASSERT_TRUE(form_.Start(folder_, arguments, &error)) << error;
+    EXPECT_EQ(Pane(kRzStatusPane1Id), kReady);
+  }
+
+  void PrepareAndLaunch(const config::Settings& settings,
+                        const std::vector<std::string>& arguments = {}) {
+    ASSERT_NO_FATAL_FAILURE(Prepare(settings));
+    ASSERT_NO_FATAL_FAILURE(Launch(arguments));
+  }
+
+  std::string IniPath() const { return folder_ + "Quorvel.ini"; }
+  std::string TablePath() const { return folder_ + "DDEConf.dde"; }
+
+  // A control's text in UTF-8.
+  std::string Pane(int id) const { return Utf8(form_.ControlText(id)); }
+  bool WaitPane(int id, std::string_view utf8) const {
+    return form_.WaitControlText(id, Shown(utf8));
+  }
+
+  void StartPolling() {
+    form_.PressStartStop();
+    ASSERT_TRUE(WaitPane(kSB1Id, kStop)) << "the button shows " << Pane(kSB1Id);
+  }
+  void StopPolling() {
+    form_.PressStartStop();
+    ASSERT_TRUE(WaitPane(kSB1Id, kStart)) << "the button shows " << Pane(kSB1Id);
+    EXPECT_TRUE(WaitPane(kRzStatusPane1Id, kStopped)) << Pane(kRzStatusPane1Id);
+  }
+
+  // Closes the program (not polling) and expects it to end with code 0
+  // without asking anything.
+  void CloseAndExpectExit() {
+    form_.Close();
+    EXPECT_TRUE(WaitUntil([&] { return !form_.Running() || form_.FindDialog() != nullptr; }));
+    EXPECT_EQ(form_.FindDialog(), nullptr) << "a dialog came up on the close";
+    EXPECT_EQ(form_.WaitExit(), std::optional<DWORD>(0));
+  }
+
+  // The requests of one device that the simulator logged during this test.
+  std::vector<LoggedRequest> LoggedRequests(int address) const {
+    std::vector<LoggedRequest> requests;
+    const std::vector<std::string> log = SimulatorLog();
+    for (std::size_t i = log_start_; i < log.size(); ++i) {
+      const std::optional<LoggedRequest> request = ParseLogLine(log[i]);
+      if (request && request->address == address) requests.push_back(*request);
+    }
+    return requests;
+  }
+  std::vector<std::string> LoggedCommands(int address) const {
+    std::vector<std::string> commands;
+    for (const LoggedRequest& request : LoggedRequests(address)) {
+      commands.push_back(request.command);
+    }
+    return commands;
+  }
+
+  // --- DDE, through DdeClient.exe processes ---
+
+  std::string ClientPath() const {
+    return ExecutableDirectory() + "..\\..\\tools\\dde_client\\DdeClient.exe";
+  }
+
+  // A client linked to the items; its updates are read with Updates().
+  ChildProcess& Advise(const std::vector<std::string>& items) {
+    std::vector<std::string> arguments = {"advise", kService, kTopic};
+    arguments.insert(arguments.end(), items.begin(), items.end());
+    clients_.push_back(std::make_unique<ChildProcess>());
+    ChildProcess& client = *clients_.back();
+    std::string error;
+    EXPECT_TRUE(client.Start(ClientPath(), arguments, &error)) << error;
+    for (const std::string& item : items) {
+      EXPECT_TRUE(
+          client.WaitLine([&](const std::string& l) { return l == "linked " + item; }, kClientMs))
+          << "no link to " << item << ":\n"
+          << client.Transcript();
+    }
+    return client;
+  }
+
+  // The updates of an item the client printed so far, in UTF-8.
+  static std::vector<std::string> Updates(const ChildProcess& client, const std::string& item) {
+    std::vector<std::string> updates;
+    for (const std::string& line : client.OutputLines()) {
+      if (line.find(" " + item + " = ") == std::string::npos) continue;
+      updates.push_back(cp1251::ToUtf8(QuotedBytes(line).value_or("<bad line>")));
+    }
+    return updates;
+  }
+
+  static bool WaitUpdates(const ChildProcess& client, const std::string& item, std::size_t count) {
+    return WaitUntil([&] { return Updates(client, item).size() >= count; });
+  }
+
+  // The item's text served to a request, in UTF-8, or a description of the
+  // failure that starts with kRequestFailed.
+  static constexpr std::string_view kRequestFailed = "<request failed>";
+  std::string Request(const std::string& item, const std::string& topic = kTopic) {
+    ChildProcess client;
+    std::string error;
+    if (!client.Start(ClientPath(), {"request", kService, topic, item}, &error)) {
+      return std::string(kRequestFailed) + " " + error;
+    }
+    const std::optional<DWORD> code = client.WaitExit(kClientMs);
+    client.Kill();
+    const std::vector<std::string> out = client.OutputLines();
+    if (code != std::optional<DWORD>(0) || out.size() != 1 || !QuotedBytes(out[0])) {
+      return std::string(kRequestFailed) + "\n" + client.Transcript();
+    }
+    return cp1251::ToUtf8(*QuotedBytes(out[0]));
+  }
+
+  FormDriver form_;
+  std::string folder_;
+  std::size_t log_start_ = 0;
+  std::vector<std::unique_ptr<ChildProcess>> clients_;
+};
+
+// --- Readings and the decimal separator ------------------------------------
+
+// Run also under a locale with the decimal comma (see the file comment).
+using MainFormSeparatorTest = MainFormTest;
+
+TEST_F(MainFormSeparatorTest, EveryReadingReachesTheItemWithTheUserSeparator) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceCounted, 3}})));
+  EXPECT_EQ(Request("S1"), Served(kUnread));
+  ChildProcess& client = Advise({"S1"});
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+
+  ASSERT_TRUE(WaitUpdates(client, "S1", 3)) << client.Transcript();
+  EXPECT_TRUE(WaitPane(kRzStatusPane1Id, kReading)) << Pane(kRzStatusPane1Id);
+  EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+  EXPECT_EQ(Request("S1"), Served(Reading("23.45")));
+
+  // Once the server is gone the client has handled every update it sent: one
+  // per request, but for a last request that the stop cut short.
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  EXPECT_TRUE(client.WaitExit(kClientMs)) << client.Transcript();
+  const std::vector<std::string> updates = Updates(client, "S1");
+  for (const std::string& update : updates) EXPECT_EQ(update, Served(Reading("23.45")));
+  const std::size_t requests = LoggedCommands(kDeviceCounted).size();
+  EXPECT_TRUE(updates.size() == requests || updates.size() + 1 == requests)
+      << updates.size() << " updates for " << requests << " requests";
+}
+
+// --- Failed exchanges --------------------------------------------------------
+
+using MainFormPollTest = MainFormTest;
+
+TEST_F(MainFormPollTest, SilentDeviceReadsAsNoReply) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceSilent, 3}})));
+  ChildProcess& client = Advise({"S1"});
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+
+  ASSERT_TRUE(WaitUpdates(client, "S1", 2)) << client.Transcript();
+  for (const std::string& update : Updates(client, "S1")) EXPECT_EQ(update, Served(kNoReply));
+  EXPECT_EQ(Pane(kRzStatusPane1Id), kExchangeError);
+  EXPECT_EQ(Pane(kStaticText2Id), kNoReply);
+  EXPECT_EQ(Pane(kSB1Id), kStop);
+}
+
+TEST_F(MainFormPollTest, BadChecksumReadsAsError) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceBadCrc, 3}})));
+  ChildProcess& client = Advise({"S1"});
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+
+  ASSERT_TRUE(WaitUpdates(client, "S1", 2)) << client.Transcript();
+  for (const std::string& update : Updates(client, "S1")) EXPECT_EQ(update, Served(kBadReply));
+  EXPECT_EQ(Pane(kRzStatusPane1Id), kFormatError);
+  EXPECT_EQ(Pane(kStaticText2Id), kBadReply);
+}
+
+TEST_F(MainFormPollTest, PortThatCannotBeOpenedStopsAtOnceAndPublishesNothing) {
+  config::Settings settings = BaseSettings({{kDeviceAbsent, 3}});
+  settings.SetComPort(kCom2);
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(settings));
+  EXPECT_EQ(Pane(kStaticText3Id), "COM2");
+  form_.PressStartStop();
+
+  EXPECT_TRUE(WaitPane(kRzStatusPane1Id, kCannotOpen)) << Pane(kRzStatusPane1Id);
+  EXPECT_TRUE(WaitPane(kSB1Id, kStart)) << Pane(kSB1Id);
+  EXPECT_EQ(Request("S1"), Served(kUnread));
+  EXPECT_TRUE(LoggedCommands(kDeviceAbsent).empty());
+  // Not polling: the close goes ahead.
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+}
+
+// A row with step n is asked in cycles n, 2n, 3n, ...: between two requests
+// of it come exactly n requests of the row with step 1, which is asked in
+// every cycle and first in each.
+TEST_F(MainFormPollTest, RowIsAskedEveryStepCycles) {
+  config::Settings settings =
+      BaseSettings({{kDeviceSteps, 1, 1}, {kDeviceSteps, 2, 2}, {kDeviceSteps, 3, 3}});
+  settings.SetTimeOutCycle(0);
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(settings));
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  constexpr std::size_t kCycles = 13;
+  ASSERT_TRUE(WaitUntil([&] {
+    std::size_t every_cycle = 0;
+    for (const std::string& command : LoggedCommands(kDeviceSteps))
+      every_cycle += command == "1;1;";
+    return every_cycle >= kCycles;
+  }));
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+
+  // A request still on the line at the stop may be logged a moment later:
+  // what is checked holds for every beginning of the sequence.
+  const std::vector<std::string> commands = LoggedCommands(kDeviceSteps);
+  std::map<int, int> asked;  // step -> requests
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    const int step = commands[i] == "1;1;" ? 1 : commands[i] == "1;2;" ? 2 : 3;
+    ASSERT_TRUE(commands[i] == "1;1;" || commands[i] == "1;2;" || commands[i] == "1;3;")
+        << commands[i];
+    ++asked[step];
+    if (step > 1) {
+      EXPECT_EQ(asked[1], asked[step] * step)
+          << "request " << asked[step] << " of the row with step " << step << " at position " << i;
+    }
+  }
+  const int cycles = asked[1];
+  EXPECT_GE(cycles, static_cast<int>(kCycles));
+  for (const int step : {2, 3}) {
+    EXPECT_TRUE(asked[step] == cycles / step || asked[step] == (cycles - 1) / step)
+        << "step " << step << ": " << asked[step] << " requests in " << cycles << " cycles";
+  }
+}
+
+// --- Stop and close ----------------------------------------------------------
+
+// The stop is pressed while the exchange waits for a reply that never comes:
+// the exchange ends at once and its outcome is not published.
+TEST_F(MainFormPollTest, StopDuringAnExchangePublishesNothingMore) {
+  config::Settings settings = BaseSettings({{kDeviceMute, 3}});
+  settings.SetTimeOut(5'000);
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(settings));
+  ChildProcess& client = Advise({"S1"});
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  ASSERT_TRUE(WaitUntil([&] { return !LoggedCommands(kDeviceMute).empty(); }));
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+
+  EXPECT_EQ(Request("S1"), Served(kUnread));
+  EXPECT_EQ(Pane(kRzStatusPane1Id), kStopped);
+  EXPECT_NE(Pane(kStaticText2Id), kNoReply);
+  EXPECT_EQ(LoggedCommands(kDeviceMute).size(), 1u);
+  // The poll loop has ended already: the close asks nothing.
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  EXPECT_TRUE(client.WaitExit(kClientMs)) << client.Transcript();
+  EXPECT_TRUE(Updates(client, "S1").empty()) << client.Transcript();
+}
+
+// Consecutive requests to a device that never answers are the reply time-out
+// and the pause between cycles apart. Only a lower bound is checked, with
+// room for the program's day factor (400 ms last 397 ms) and for the moment
+// the simulator logs a request: without the time-out or without the pause
+// the requests would come at most 0.4 s apart.
+TEST_F(MainFormPollTest, SilentDeviceIsAskedOncePerTimeOutAndPause) {
+  constexpr int kTimeOutMs = 400;
+  constexpr int kPauseMs = 300;
+  constexpr double kLeastSeconds = 0.55;
+  config::Settings settings = BaseSettings({{kDeviceTimed, 3}});
+  settings.SetTimeOut(kTimeOutMs);
+  settings.SetTimeOutCycle(kPauseMs);
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(settings));
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  ASSERT_TRUE(WaitUntil([&] { return LoggedRequests(kDeviceTimed).size() >= 3; }));
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+
+  const std::vector<LoggedRequest> requests = LoggedRequests(kDeviceTimed);
+  for (std::size_t i = 1; i < requests.size(); ++i) {
+    EXPECT_GE(requests[i].seconds - requests[i - 1].seconds, kLeastSeconds)
+        << "requests " << i << " and " << i + 1;
+  }
+}
+
+BOOL CALLBACK CollectButton(HWND child, LPARAM out) {
+  wchar_t window_class[32] = {};
+  ::GetClassNameW(child, window_class, static_cast<int>(std::size(window_class)));
+  if (::lstrcmpiW(window_class, L"Button") == 0) {
+    reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
+  }
+  return TRUE;
+}
+
+TEST_F(MainFormPollTest, CloseWhilePollingIsRefusedWithAMessageAndPollingGoesOn) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
+  ChildProcess& client = Advise({"S1"});
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  ASSERT_TRUE(WaitUpdates(client, "S1", 1)) << client.Transcript();
+
+  form_.Close();
+  const HWND dialog = form_.WaitDialog();
+  ASSERT_NE(dialog, nullptr) << "no dialog on the close";
+  EXPECT_EQ(Utf8(WindowText(dialog)), "Error");
+  EXPECT_EQ(Utf8(WindowText(::GetDlgItem(dialog, kMessageTextId))), kPolling);
+  std::vector<HWND> buttons;
+  ::EnumChildWindows(dialog, CollectButton, reinterpret_cast<LPARAM>(&buttons));
+  ASSERT_EQ(buttons.size(), 1u);
+  EXPECT_EQ(::GetDlgCtrlID(buttons[0]), IDYES);
+  EXPECT_EQ(Utf8(WindowText(buttons[0])), "&Yes");
+  EXPECT_TRUE(form_.Running());
+
+  const std::size_t before = Updates(client, "S1").size();
+  ASSERT_TRUE(FormDriver::AnswerDialog(dialog, IDYES));
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); })) << "the dialog stayed";
+  EXPECT_TRUE(WaitUpdates(client, "S1", before + 3)) << "polling did not go on";
+  EXPECT_TRUE(form_.Running());
+  EXPECT_EQ(Pane(kSB1Id), kStop);
+  EXPECT_EQ(Pane(kRzStatusPane1Id), kReading);
+
+  // Stopped, the same close goes ahead.
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+}
+
+TEST_F(MainFormPollTest, CloseAfterStopSavesTheSettingsAndTheTable) {
+  // A settings file with a few keys only: the close writes every one.
+  ASSERT_NO_FATAL_FAILURE(Prepare(BaseSettings({{kDeviceGood, 3}, {kDeviceGood, 4}})));
+  ASSERT_TRUE(::DeleteFileA(IniPath().c_str()));
+  {
+    config::Win32ProfileFile profile(IniPath());
+    for (const auto& [section, key, value] : std::vector<std::array<std::string, 3>>{
+             {"FORM1", "Form1Top", "200"},
+             {"FORM1", "Form1Left", "150"},
+             {"SetupForm", "ComPort", std::to_string(kCom3)},
+             {"SetupForm", "Speed", std::to_string(kSpeed9600)},
+             {"SetupForm", "Channel", "2"},
+             {"SetupForm", "TimeOut", "150"},
+         }) {
+      ASSERT_TRUE(profile.Write(section, key, value));
+    }
+    profile.Flush();
+  }
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  RECT rect{};
+  ASSERT_TRUE(::GetWindowRect(form_.Main(), &rect));
+  EXPECT_EQ(rect.left, 150);
+  EXPECT_EQ(rect.top, 200);
+  // Moved by the user: the new place is saved.
+  ASSERT_TRUE(::SetWindowPos(form_.Main(), nullptr, 210, 170, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+  ASSERT_TRUE(WaitUntil([&] {
+    ::GetWindowRect(form_.Main(), &rect);
+    return rect.left == 210 && rect.top == 170;
+  }));
+
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  ASSERT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+  // The program holds the table: the file it read may go.
+  ASSERT_TRUE(::DeleteFileA(TablePath().c_str()));
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+
+  config::Win32ProfileFile profile(IniPath());
+  const std::map<std::string, std::string> expected = {
+      {"Form1Top", "170"},     {"Form1Left", "210"},  {"StartUp", "0"},  {"CheckBoxState2", "0"},
+      {"CheckBoxState3", "0"}, {"ComPort", "2"},      {"Speed", "5"},    {"Channel", "2"},
+      {"TimeOut", "150"},      {"TimeOutCycle", "0"}, {"PaTchFile", ""}, {"Server", "ZORVIK"},
+      {"Item", "S"},           {"ActivPage", "0"},    {"Trey", "0"},
+  };
+  for (const auto& [key, value] : expected) {
+    const std::string section = key.starts_with("Form1") ? "FORM1" : "SetupForm";
+    EXPECT_EQ(profile.Read(section, key, "<missing>"), value) << key;
+  }
+
+  ASSERT_NE(::GetFileAttributesA(TablePath().c_str()), INVALID_FILE_ATTRIBUTES)
+      << "no table file after the close";
+  config::SensorTable table;
+  ASSERT_EQ(config::LoadSensorTable(table, TablePath()), std::nullopt);
+  const config::SensorTable written = MakeTable({{kDeviceGood, 3}, {kDeviceGood, 4}});
+  EXPECT_EQ(table.RowCount(), 3);
+  EXPECT_EQ(table.cells(), written.cells());
+}
+
+// --- The sensor selector -----------------------------------------------------
+
+TEST_F(MainFormPollTest, SelectorListsTheTableAndShowsTheChosenSensor) {
+  ASSERT_NO_FATAL_FAILURE(
+      PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}, {kDeviceGood, 4}, {kDeviceGood, 5}})));
+  const std::vector<std::u16string> names = form_.SensorNames();
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"S1", u"S2", u"S3"}));
+  EXPECT_EQ(form_.ChosenSensor(), 0);
+  // Before polling an item holds its placeholder.
+  form_.ChooseSensor(1);
+  EXPECT_TRUE(WaitPane(kStaticText2Id, kUnread)) << Pane(kStaticText2Id);
+
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("7.5"))) << Pane(kStaticText2Id);
+  form_.ChooseSensor(2);
+  EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("-1.25"))) << Pane(kStaticText2Id);
+  form_.ChooseSensor(0);
+  EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+  EXPECT_EQ(form_.ChosenSensor(), 0);
+}
+
+// --- Names ---------------------------------------------------------------------
+
+TEST_F(MainFormPollTest, TopicAndItemPrefixComeFromTheSettings) {
+  config::Settings settings = BaseSettings({{kDeviceGood, 3}, {kDeviceGood, 4}}, "T");
+  settings.SetTopic("PLANT");
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(settings));
+  EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"T1", u"T2"}));
+  EXPECT_EQ(Request("T2", "PLANT"), Served(kUnread));
+
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  form_.ChooseSensor(1);
+  ASSERT_TRUE(WaitPane(kStaticText2Id, Reading("7.5"))) << Pane(kStaticText2Id);
+  EXPECT_EQ(Request("T2", "PLANT"), Served(Reading("7.5")));
+  EXPECT_TRUE(Request("S1", "PLANT").starts_with(kRequestFailed));
+  EXPECT_TRUE(Request("T1", kTopic).starts_with(kRequestFailed));
+}
+
+// --- Start-up ----------------------------------------------------------------
+
+TEST_F(MainFormPollTest, AutoStartPollsWithoutAPress) {
+  config::Settings settings = BaseSettings({{kDeviceGood, 3}});
+  settings.SetAutoPoll(true);
+  ASSERT_NO_FATAL_FAILURE(Prepare(settings));
+  std::string error;
+  ASSERT_TRUE(form_.Start(folder_, {}, &error)) << error;
+
+  EXPECT_TRUE(WaitPane(kSB1Id, kStop)) << Pane(kSB1Id);
+  EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+  EXPECT_TRUE(WaitPane(kRzStatusPane1Id, kReading)) << Pane(kRzStatusPane1Id);
+  EXPECT_EQ(Request("S1"), Served(Reading("23.45")));
+  EXPECT_FALSE(LoggedCommands(kDeviceGood).empty());
+}
+
+TEST_F(MainFormPollTest, PortPaneAndClockShowAtStart) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
+  EXPECT_EQ(Pane(kStaticText3Id), "COM3");
+  EXPECT_EQ(Pane(kSB1Id), kStart);
+  EXPECT_EQ(Utf8(WindowText(form_.Main())), "Quorvel v.2.1");
+  // "h:nn:ss", the hour without a leading zero.
+  const std::string clock = Pane(kRzClockStatus1Id);
+  const std::size_t colon = clock.find(':');
+  ASSERT_TRUE(colon == 1 || colon == 2) << clock;
+  EXPECT_EQ(clock.size(), colon + 6) << clock;
+  EXPECT_EQ(clock[colon + 3], ':') << clock;
+}
+
+// --- The settings switch -------------------------------------------------------
+
+bool Greyed(const std::optional<UINT>& state) {
+  return state && (*state & (MF_GRAYED | MF_DISABLED)) != 0;
+}
+bool Enabled(const std::optional<UINT>& state) {
+  return state && (*state & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+TEST_F(MainFormPollTest, SwitchUnlocksTheSettingsItemExceptWhilePolling) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}}), {"/k"}));
+  EXPECT_TRUE(Enabled(form_.MenuItemState(kSetup1Id)));
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+  EXPECT_TRUE(Greyed(form_.MenuItemState(kSetup1Id)));
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+  EXPECT_TRUE(WaitUntil([&] { return Enabled(form_.MenuItemState(kSetup1Id)); }));
+}
+
+TEST_F(MainFormPollTest, WithoutTheSwitchTheSettingsItemStaysLockedAfterARun) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
+  EXPECT_TRUE(Greyed(form_.MenuItemState(kSetup1Id)));
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+  ASSERT_NO_FATAL_FAILURE(StopPolling());
+  // The stop's texts show from inside the poll loop, which ends as soon as
+  // the program has handled what waited in its queue then; the probe is
+  // posted only after they were seen.
+  EXPECT_TRUE(Greyed(form_.MenuItemState(kSetup1Id)));
+  // The run has ended: the close goes ahead without a question.
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+}
+
+}  // namespace
+}  // namespace quorvel::testing
