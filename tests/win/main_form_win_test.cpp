@@ -156,8 +156,8 @@ std::optional<LoggedRequest> ParseLogLine(const std::string& line) {
     return std::nullopt;
   }
   LoggedRequest request;
-  request.seconds = std::atof(line.c_str());
-  request.address = std::atoi(line.c_str() + addr + 6);
+  request.seconds = std::strtod(line.c_str(), nullptr);
+  request.address = static_cast<int>(std::strtol(line.c_str() + addr + 6, nullptr, 10));
   request.command = line.substr(cmd + 5, answer - cmd - 5);
   return request;
 }
