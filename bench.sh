@@ -19,3 +19,14 @@ done
 # The DDE server: Text writes with 0, 1 and 10 linked client processes, and a
 # burst of all 500 items to one client.
 tools/winerun.sh --native build/native -- build/win/bench/DdeBench.exe | tr -d '\r'
+
+# Quorvel.exe polling at 19200 bit/s, driven from outside: one 'count'
+# sensor (each value names its request) and 500 sensors on 20 devices.
+bus="--port @RUN@/ports/COM3 --baud 19200 --device 1 --channel 1=count"
+for device in $(seq 11 30); do
+  bus+=" --device $device"
+  for channel in $(seq 1 25); do bus+=" --channel $channel=23.45"; done
+done
+tools/winerun.sh --native build/native --sim "$bus" -- \
+  build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
+  --seconds "$seconds" --clients 10 | tr -d '\r'

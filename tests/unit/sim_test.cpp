@@ -313,6 +313,25 @@ TEST(SimOutputSchedule, PacedRepliesTakeTurns) {
   EXPECT_EQ(schedule.writes()[6].at, milliseconds(7));
 }
 
+TEST(SimOutputSchedule, TheLogLineGoesWithTheLastByte) {
+  for (const std::uint32_t baud : {0u, 9600u}) {
+    for (const bool bytewise : {false, true}) {
+      OutputSchedule schedule(baud);
+      schedule.Add("!5;0;1\r", bytewise, Nanos(0), Nanos(0), "T COM3 answer=reply");
+      schedule.Add("!6;0;1\r", bytewise, Nanos(0), Nanos(0));
+      const auto& writes = schedule.writes();
+      std::string sent;
+      for (std::size_t i = 0; i < writes.size(); ++i) {
+        sent += writes[i].bytes;
+        const bool last_of_first = sent == "!5;0;1\r";
+        EXPECT_EQ(writes[i].log_line, last_of_first ? "T COM3 answer=reply" : "")
+            << "baud " << baud << ", bytewise " << bytewise << ", write " << i;
+      }
+      EXPECT_EQ(sent, "!5;0;1\r!6;0;1\r");
+    }
+  }
+}
+
 TEST(SimOutputSchedule, AnEarlierUnpacedReplyGoesFirst) {
   OutputSchedule schedule(0);
   schedule.Add("late", false, milliseconds(500), Nanos(0));
@@ -330,6 +349,16 @@ TEST(SimLogLine, Format) {
   EXPECT_EQ(FormatLogLine(Nanos(1'000), "COM3", bad, Answer::kNone),
             "0.000001 COM3 check=bad-start addr=- cmd=#\\xFF:5;1;3;27082 answer=none");
   EXPECT_EQ(EscapeBytes("a b\\\x01"), "a\\x20b\\x5C\\x01");
+}
+
+TEST(SimLogLine, SentField) {
+  EXPECT_EQ(SentField(Nanos(1'765'291'234'123'456'789)), " sent=1765291234.123456");
+  EXPECT_EQ(SentField(Nanos(7'000'001'000)), " sent=7.000001");
+  EXPECT_EQ(SentField(std::nullopt), " sent=-");
+  const Request ok = ParseRequest(kWorkedRequest);
+  EXPECT_EQ(FormatLogLine(Nanos(12'345'678'901), "COM3", ok, Answer::kReply) +
+                SentField(Nanos(1'765'291'234'000'000'000)),
+            "12.345678 COM3 check=ok addr=5 cmd=1;3; answer=reply sent=1765291234.000000");
 }
 
 // --- command line ---

@@ -52,6 +52,17 @@ std::vector<const PtyPort*> EventLoop::ports() const {
 
 bool EventLoop::Run(std::optional<Nanos> end, const volatile std::sig_atomic_t* stop,
                     const sigset_t& wait_mask, std::string* error) {
+  const bool served = Serve(end, stop, wait_mask, error);
+  for (const Port& port : ports_) {
+    for (const TimedWrite& write : port.schedule.writes()) {
+      if (!write.log_line.empty()) log_.Write(write.log_line + SentField(std::nullopt));
+    }
+  }
+  return served;
+}
+
+bool EventLoop::Serve(std::optional<Nanos> end, const volatile std::sig_atomic_t* stop,
+                      const sigset_t& wait_mask, std::string* error) {
   // Waits end at absolute times on a timer of their own: a late wake-up
   // cannot push later bytes back, and the timer's expiry carries no slack.
   UniqueFd timer(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
@@ -106,6 +117,14 @@ bool EventLoop::Send(Port& port, Nanos now, Nanos* wake, std::string* error) {
     if (next.after_consumed && now < next.at + kConsumedPatience && !port.pty.PeerHasReadAll()) {
       *wake = std::min(*wake, now + kConsumedPoll);
       return true;
+    }
+    if (!next.log_line.empty()) {
+      // The line goes out just before the reply's last byte, so a reader
+      // that has the whole reply finds its request logged. The time is taken
+      // before both writes: it is early by the few microseconds of the
+      // log's write. (A terminal too full to take the byte makes it earlier.)
+      log_.Write(next.log_line + SentField(RealtimeNow()));
+      next.log_line.clear();
     }
     const ssize_t written = write(port.pty.master_fd(), next.bytes.data(), next.bytes.size());
     if (written < 0) {
@@ -172,10 +191,15 @@ void EventLoop::Handle(Port& port, const ReceivedFrame& frame) {
       const std::chrono::duration<double> since_start = received - started_;
       const Reply reply = device->Respond(request.command, since_start.count());
       answer = reply.answer;
-      port.schedule.Add(reply.bytes, reply.bytewise, received + reply.delay, frame.last_byte);
+      if (!reply.bytes.empty()) {
+        // Logged when the reply's last byte is sent (see Send).
+        port.schedule.Add(reply.bytes, reply.bytewise, received + reply.delay, frame.last_byte,
+                          FormatLogLine(frame.last_byte, port.name, request, answer));
+        return;
+      }
     }
   }
-  log_.Write(FormatLogLine(frame.last_byte, port.name, request, answer));
+  log_.Write(FormatLogLine(frame.last_byte, port.name, request, answer) + SentField(std::nullopt));
 }
 
 }  // namespace quorvel::sim

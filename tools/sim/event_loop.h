@@ -31,7 +31,8 @@ class EventLoop {
   // Serves the ports until `*stop` is set by a signal handler or `end`
   // passes. Signals are let through only while waiting, with `wait_mask`, so
   // a stop is never missed between a check and a wait. Returns false on an
-  // I/O error, described in `error`.
+  // I/O error, described in `error`. Either way every request has its log
+  // line when it returns: replies still unsent are logged as not sent.
   bool Run(std::optional<Nanos> end, const volatile std::sig_atomic_t* stop,
            const sigset_t& wait_mask, std::string* error);
 
@@ -46,6 +47,8 @@ class EventLoop {
     bool blocked = false;  // the last write found the terminal full
   };
 
+  bool Serve(std::optional<Nanos> end, const volatile std::sig_atomic_t* stop,
+             const sigset_t& wait_mask, std::string* error);
   // Writes what is due; lowers `wake` to when something next will be.
   bool Send(Port& port, Nanos now, Nanos* wake, std::string* error);
   bool Receive(Port& port, std::string* error);

@@ -43,4 +43,8 @@ std::string FormatLogLine(Nanos time, std::string_view port, const Request& requ
   return line;
 }
 
+std::string SentField(std::optional<Nanos> sent) {
+  return " sent=" + (sent ? FormatSeconds(*sent) : std::string("-"));
+}
+
 }  // namespace quorvel::sim

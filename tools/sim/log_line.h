@@ -1,7 +1,11 @@
 // The log's line for one request:
-//   T PORT check=C addr=A cmd=CMD answer=W
+//   T PORT check=C addr=A cmd=CMD answer=W sent=S
+// T is the request's arrival on CLOCK_MONOTONIC; S is when the reply's last
+// byte was written, on CLOCK_REALTIME (the clock a Windows program reads as
+// GetSystemTimePreciseAsFileTime under Wine), or '-' when nothing was sent.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,7 +22,10 @@ std::string EscapeBytes(std::string_view bytes);
 // Seconds with 6 decimals.
 std::string FormatSeconds(Nanos time);
 
-// Without the final newline.
+// Up to the answer, without the final newline.
 std::string FormatLogLine(Nanos time, std::string_view port, const Request& request, Answer answer);
+
+// The field that ends the line: " sent=S", S in seconds with 6 decimals.
+std::string SentField(std::optional<Nanos> sent);
 
 }  // namespace quorvel::sim

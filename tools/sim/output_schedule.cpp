@@ -1,6 +1,7 @@
 #include "tools/sim/output_schedule.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace quorvel::sim {
 
@@ -10,15 +11,22 @@ Nanos LineTime(std::uint32_t baud, std::size_t bytes) {
   return Nanos(static_cast<std::int64_t>(bytes) * 10'000'000'000 / baud);
 }
 
-void OutputSchedule::Add(std::string_view bytes, bool bytewise, Nanos earliest, Nanos now) {
+void OutputSchedule::Add(std::string_view bytes, bool bytewise, Nanos earliest, Nanos now,
+                         std::string log_line) {
   if (bytes.empty()) return;
   std::vector<TimedWrite> planned;
+  const auto plan = [&planned](Nanos at, std::string piece, bool after_consumed) {
+    TimedWrite& write = planned.emplace_back();
+    write.at = at;
+    write.bytes = std::move(piece);
+    write.after_consumed = after_consumed;
+  };
   Nanos start = earliest;
   if (baud_ == 0) {
     if (bytewise) {
-      for (char c : bytes) planned.push_back(TimedWrite{start, std::string(1, c), true});
+      for (char c : bytes) plan(start, std::string(1, c), true);
     } else {
-      planned.push_back(TimedWrite{start, std::string(bytes), false});
+      plan(start, std::string(bytes), false);
     }
   } else {
     std::erase_if(turns_, [now](const auto& turn) { return turn.second <= now; });
@@ -30,15 +38,16 @@ void OutputSchedule::Add(std::string_view bytes, bool bytewise, Nanos earliest, 
     turns_.emplace_back(start, start + length);
     // A byte is there once its last bit is: byte k at start + (k + 1) slots.
     for (std::size_t k = 0; k < bytes.size(); ++k) {
-      planned.push_back(
-          TimedWrite{start + LineTime(baud_, k + 1), std::string(1, bytes[k]), bytewise});
+      plan(start + LineTime(baud_, k + 1), std::string(1, bytes[k]), bytewise);
     }
   }
+  planned.back().log_line = std::move(log_line);
   // Turns never overlap, so the new writes go in one piece after every
   // write due no later than their start.
   const auto at = std::upper_bound(writes_.begin(), writes_.end(), start,
                                    [](Nanos t, const TimedWrite& w) { return t < w.at; });
-  writes_.insert(at, planned.begin(), planned.end());
+  writes_.insert(at, std::make_move_iterator(planned.begin()),
+                 std::make_move_iterator(planned.end()));
 }
 
 }  // namespace quorvel::sim

@@ -17,6 +17,10 @@ struct TimedWrite {
   Nanos at{0};  // not before this time
   std::string bytes;
   bool after_consumed = false;  // only once the reader has taken all before
+  // On the write that carries a reply's last byte: the log line of the
+  // request it answers, to be logged as that byte goes out. Empty elsewhere,
+  // and emptied once logged.
+  std::string log_line;
 };
 
 // How long `bytes` bytes take on a line of `baud` bit/s, 10 bits a byte;
@@ -29,7 +33,9 @@ class OutputSchedule {
 
   // Schedules `bytes` to start at `earliest` or, on a paced line, when the
   // line is free of what was scheduled before. `now` lets old turns go.
-  void Add(std::string_view bytes, bool bytewise, Nanos earliest, Nanos now);
+  // `log_line` goes with the write of the last byte (see TimedWrite).
+  void Add(std::string_view bytes, bool bytewise, Nanos earliest, Nanos now,
+           std::string log_line = {});
 
   bool empty() const { return writes_.empty(); }
   TimedWrite& front() { return writes_.front(); }

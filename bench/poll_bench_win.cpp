@@ -1,0 +1,663 @@
+// The poll cycle of Quorvel.exe itself, driven from outside as a user and a
+// workbook would drive it, against the simulator (run by bench.sh under
+// Wine):
+//
+//   PollBench.exe --baud B --sensor ADDR:CH --bus FIRST:DEVICES:CHANNELS
+//                 [--port N] [--seconds S] [--clients K] [--phases LIST]
+//
+// LIST is some of one,bus,wait,memory (default all, in that order).
+// --sensor is a 'count' channel (its value goes up by one per request, so
+// each reading names the request it answers); --bus is DEVICES devices from
+// address FIRST with channels 1..CHANNELS each, DEVICES x CHANNELS = 500
+// sensors. Each phase runs a fresh Quorvel.exe in a folder of the run, its
+// settings written first (port N, default 3; speed B; reply time-out 400 ms),
+// measures for S seconds (default 10) once polling has settled, then stops
+// polling and closes the program. Prints, for SET = 1_sensor_B or
+// 500_sensors_B (B the speed), polling back to back (no pause between
+// cycles), with this process linked to every item:
+//   poll.readings_per_s_SET           readings per second, counted from the
+//                                     DDE updates received
+//   poll.line_limit_per_s_SET         the line-rate limit: B/10 bytes a
+//                                     second over the bytes of the request
+//                                     and reply frames of those readings
+//   poll.line_ratio_SET               the first over the second
+//   poll.cpu_per_reading_us_SET       processor time of Quorvel.exe per reading
+//   poll.wineserver_cpu_per_reading_us_SET
+//                                     the wineserver's (every port read and
+//                                     window message goes through it)
+// and
+//   poll.latency_median_ms_B, poll.latency_p99_ms_B
+//                                     one sensor: from the simulator writing a
+//                                     reply's last byte (its log's sent= time)
+//                                     to this process's DDE callback receiving
+//                                     the value (GetSystemTimePreciseAsFile-
+//                                     Time); both are CLOCK_REALTIME under Wine
+//   poll.wait_cpu_percent_B, poll.wineserver_wait_cpu_percent_B
+//                                     one sensor, 1000 ms between cycles: the
+//                                     processor time in % of one core
+//   poll.peak_working_set_mb_500_sensors_K_clients,
+//   poll.peak_pagefile_mb_500_sensors_K_clients, poll.vm_hwm_mb_...
+//                                     Quorvel.exe's peak memory polling the
+//                                     500 sensors back to back with K
+//                                     DdeClient.exe processes (default 10)
+//                                     each linked to all 500 items
+//   poll.client_updates_per_s_K_clients
+//                                     updates each of those received per
+//                                     second: the readings of that run
+//
+// Processor times are read from /proc through drive Z: (each thread's time
+// on a processor, in nanoseconds, from its schedstat): Wine gives no
+// processor times for another process. The Unix process is found by its
+// command line. Memory comes from GetProcessMemoryInfo, which Wine answers
+// from the same /proc figures (the working set's peak is VmHWM).
+#include <windows.h>
+// After windows.h, whose types they use.
+#include <psapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bus/crc16.h"
+#include "bus/frame.h"
+#include "poll/poll_run.h"
+#include "tools/cli_number.h"
+#include "tools/demo/dde_links_win.h"
+#include "tools/demo/remote_quorvel_win.h"
+
+namespace {
+
+using namespace quorvel::tools;
+
+constexpr char kProgram[] = "PollBench";
+// Readings taken after the press before measuring: the program's first
+// cycles (the port opening, the first pass) are not what is measured.
+constexpr std::size_t kWarmUpReadings = 20;
+constexpr int kWaitIntervalMs = 1000;
+
+struct Sensor {
+  int address = 0;
+  int channel = 0;
+};
+
+struct Options {
+  int port = 3;
+  int baud = 19200;
+  double seconds = 10;
+  int clients = 10;
+  Sensor sensor{1, 1};
+  int first_device = 11;
+  int devices = 20;
+  int channels = 25;
+  std::string program;
+  std::string client;
+  std::string phases = "one,bus,wait,memory";
+};
+
+void Print(const std::string& name, double value, const char* unit, const std::string& note = "") {
+  std::printf("%s = %.6g %s%s\n", name.c_str(), value, unit,
+              note.empty() ? "" : ("  (" + note + ")").c_str());
+  std::fflush(stdout);
+}
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
+}
+
+// Seconds since 1970 on the system clock, as precisely as it is kept.
+double UnixNow() {
+  using Precise = void(WINAPI*)(LPFILETIME);
+  static const auto precise = reinterpret_cast<Precise>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+  FILETIME now{};
+  if (precise != nullptr) {
+    precise(&now);
+  } else {
+    ::GetSystemTimeAsFileTime(&now);
+  }
+  const auto ticks =
+      (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  constexpr unsigned long long kTicksFrom1601To1970 = 116'444'736'000'000'000ULL;
+  return static_cast<double>(ticks - kTicksFrom1601To1970) * 1e-7;
+}
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// --- Unix processes, through drive Z: ---
+
+// The Unix pid of the Wine process whose command line contains `needle`.
+std::string FindUnixPid(const std::string& needle) {
+  std::string found;
+  WIN32_FIND_DATAA entry{};
+  const HANDLE search = ::FindFirstFileA("Z:\\proc\\*", &entry);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do {
+    const std::string name = entry.cFileName;
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (ReadWhole("Z:\\proc\\" + name + "\\cmdline").find(needle) != std::string::npos) {
+      found = name;
+    }
+  } while (found.empty() && ::FindNextFileA(search, &entry));
+  ::FindClose(search);
+  return found;
+}
+
+// Processor seconds of every thread of a Unix process: the first field of
+// each thread's schedstat, in nanoseconds.
+double UnixCpuSeconds(const std::string& pid) {
+  if (pid.empty()) return 0;
+  const std::string tasks = "Z:\\proc\\" + pid + "\\task\\";
+  WIN32_FIND_DATAA entry{};
+  const HANDLE search = ::FindFirstFileA((tasks + "*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  double ns = 0;
+  do {
+    if (entry.cFileName[0] == '.') continue;
+    std::istringstream fields(ReadWhole(tasks + entry.cFileName + "\\schedstat"));
+    double on_cpu = 0;
+    if (fields >> on_cpu) ns += on_cpu;
+  } while (::FindNextFileA(search, &entry));
+  ::FindClose(search);
+  return ns * 1e-9;
+}
+
+// VmHWM of a Unix process (its peak resident set), in bytes; 0 if unknown.
+double UnixPeakResidentBytes(const std::string& pid) {
+  std::istringstream status(ReadWhole("Z:\\proc\\" + pid + "\\status"));
+  for (std::string line; std::getline(status, line);) {
+    if (!line.starts_with("VmHWM:")) continue;
+    std::istringstream value(line.substr(6));
+    double kb = 0;
+    value >> kb;
+    return kb * 1024;
+  }
+  return 0;
+}
+
+// --- The simulator's log ---
+
+// The CLOCK_REALTIME second at which the reply to each request for one
+// channel went out, request by request from the simulator's start (nothing
+// for a request not answered). A 'count' channel answers request k with k.
+std::vector<std::optional<double>> SentTimes(const Sensor& sensor) {
+  std::vector<std::optional<double>> sent;
+  const char* log = std::getenv("QUORVEL_SIM_LOG");
+  if (log == nullptr) return sent;
+  const std::string addr = "addr=" + std::to_string(sensor.address);
+  const std::string cmd = "cmd=" + quorvel::poll::ReadingCommand(sensor.channel);
+  std::istringstream lines(ReadWhole(WindowsPathOf(log)));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    bool ours_addr = false, ours_cmd = false;
+    std::optional<double> time;
+    for (std::string field; fields >> field;) {
+      ours_addr = ours_addr || field == addr;
+      ours_cmd = ours_cmd || field == cmd;
+      double seconds = 0;
+      if (field.starts_with("sent=") && ParseNumber(std::string_view(field).substr(5), seconds)) {
+        time = seconds;
+      }
+    }
+    if (ours_addr && ours_cmd) sent.push_back(time);
+  }
+  return sent;
+}
+
+// --- Frames ---
+
+// Bytes on the line for one reading: the request frame and the reply frame
+// '!' ADDRESS ';' VALUE ';' CHECKSUM CR.
+std::size_t LineBytes(const Sensor& sensor, std::string_view value) {
+  const std::string checked = std::to_string(sensor.address) + ";" + std::string(value) + ";";
+  const std::string reply = "!" + checked + std::to_string(quorvel::bus::Crc16(checked)) + "\r";
+  return quorvel::bus::BuildRequest(quorvel::poll::ReadingCommand(sensor.channel), sensor.address)
+             .size() +
+         reply.size();
+}
+
+// The value of an update: CF_TEXT data up to its NUL, without the line end.
+std::string UpdateValue(std::string_view bytes) {
+  bytes = bytes.substr(0, bytes.find('\0'));
+  while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.remove_suffix(1);
+  return std::string(bytes);
+}
+
+// The value of nearest rank.
+double Percentile(std::vector<double> values, double fraction) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const auto rank =
+      static_cast<std::size_t>(std::lround(fraction * static_cast<double>(values.size() - 1)));
+  return values[std::min(rank, values.size() - 1)];
+}
+
+// --- One Quorvel.exe and its updates ---
+
+struct Update {
+  double at = 0;  // UnixNow() in the callback
+  std::size_t item = 0;
+  std::string value;
+};
+
+class Phase {
+ public:
+  Phase(const Options& options, std::string name, std::vector<Sensor> sensors, int interval_ms)
+      : o_(options), name_(std::move(name)), sensors_(std::move(sensors)) {
+    ConfigureRun(settings_, o_.port, o_.baud, static_cast<int>(sensors_.size()));
+    settings_.SetTimeOut(400);
+    settings_.SetTimeOutCycle(interval_ms);
+    for (std::size_t i = 0; i < sensors_.size(); ++i) {
+      SetSensor(settings_, static_cast<int>(i) + 1, sensors_[i].address, sensors_[i].channel);
+    }
+  }
+
+  // Starts the program, idle, and finds its Unix process.
+  bool Start() {
+    std::string error;
+    const std::string folder =
+        WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-" + name_ + "\\";
+    if (!PrepareFolder(o_.program, folder, settings_, &error) || !quorvel_.Start(folder, &error)) {
+      Fail(name_ + ": " + error);
+      return false;
+    }
+    const std::string needle = folder + "Quorvel.exe";
+    PumpUntil([&] { return !(unix_pid_ = FindUnixPid(needle)).empty(); }, kProgramWaitMs);
+    if (unix_pid_.empty()) {
+      Fail(name_ + ": the Unix process of Quorvel.exe was not found");
+      return false;
+    }
+    return true;
+  }
+
+  // The sensors' item names, as the table names them.
+  std::vector<std::string> Items() const {
+    std::vector<std::string> items;
+    for (std::size_t i = 0; i < sensors_.size(); ++i) {
+      items.push_back(settings_.table().Cell(0, static_cast<int>(i) + 1));
+    }
+    return items;
+  }
+
+  // Links this process to every sensor's item.
+  bool Link() {
+    const std::vector<std::string> items = Items();
+    std::string error;
+    links_ = DdeLinks::Connect(
+        "Quorvel", settings_.Topic(),
+        [this](std::size_t item, std::string_view bytes) {
+          const double at = UnixNow();
+          ++received_;
+          if (recording_) updates_.push_back({at, item, UpdateValue(bytes)});
+        },
+        &error);
+    if (!links_ || !links_->Link(items, &error)) {
+      Fail(name_ + ": " + error);
+      return false;
+    }
+    return true;
+  }
+
+  // Presses Start and waits for the first readings.
+  bool StartPolling() {
+    quorvel_.PressStartStop();
+    if (!quorvel_.WaitPolling(true)) {
+      Fail(name_ + ": polling did not start");
+      return false;
+    }
+    if (links_ && !PumpUntil([&] { return received_ >= kWarmUpReadings; }, kProgramWaitMs)) {
+      Fail(name_ + ": no readings came");
+      return false;
+    }
+    return true;
+  }
+
+  // Handles messages (and the updates) for the measured time; false when the
+  // program ended meanwhile.
+  bool Measure() {
+    server_pid_ =
+        std::getenv("QUORVEL_WINESERVER_PID") ? std::getenv("QUORVEL_WINESERVER_PID") : "";
+    const double cpu = UnixCpuSeconds(unix_pid_);
+    const double server_cpu = UnixCpuSeconds(server_pid_);
+    started_ = UnixNow();
+    recording_ = true;
+    const bool ran = PumpFor(static_cast<DWORD>(o_.seconds * 1000), quorvel_.Process());
+    recording_ = false;
+    elapsed_ = UnixNow() - started_;
+    cpu_ = UnixCpuSeconds(unix_pid_) - cpu;
+    server_cpu_ = UnixCpuSeconds(server_pid_) - server_cpu;
+    if (!ran) Fail(name_ + ": Quorvel.exe ended while polling");
+    return ran;
+  }
+
+  // Stops polling, unlinks and closes the program (by its handle if it does
+  // not close). True when it closed with exit code 0.
+  bool Finish() {
+    bool ok = quorvel_.StopPolling();
+    if (!ok) Fail(name_ + ": polling did not stop");
+    if (links_) links_->Unlink();
+    links_.reset();
+    const std::optional<DWORD> code = quorvel_.Close();
+    if (quorvel_.refused_closes() > 0) {
+      Fail(name_ + ": the close came while the poll loop was still ending; asked again");
+    }
+    if (code != std::optional<DWORD>(0)) {
+      Fail(name_ + ": Quorvel.exe " +
+           (code ? "ended with exit code " + std::to_string(*code)
+                 : std::string("did not close; its window ") +
+                       (quorvel_.Answers(5'000) ? "answers messages" : "does not answer")));
+      quorvel_.Terminate();
+      ok = false;
+    }
+    return ok;
+  }
+
+  RemoteQuorvel& quorvel() { return quorvel_; }
+  const std::string& unix_pid() const { return unix_pid_; }
+  const std::vector<Sensor>& sensors() const { return sensors_; }
+  const std::vector<Update>& updates() const { return updates_; }
+  double elapsed() const { return elapsed_; }
+  double cpu() const { return cpu_; }
+  double server_cpu() const { return server_cpu_; }
+
+ private:
+  const Options& o_;
+  std::string name_;
+  std::vector<Sensor> sensors_;
+  quorvel::config::Settings settings_;
+  RemoteQuorvel quorvel_;
+  std::string unix_pid_;
+  std::string server_pid_;
+  std::unique_ptr<DdeLinks> links_;
+  std::size_t received_ = 0;
+  bool recording_ = false;
+  std::vector<Update> updates_;
+  double started_ = 0;
+  double elapsed_ = 0;
+  double cpu_ = 0;
+  double server_cpu_ = 0;
+};
+
+std::vector<Sensor> BusSensors(const Options& o) {
+  std::vector<Sensor> sensors;
+  for (int d = 0; d < o.devices; ++d) {
+    for (int c = 1; c <= o.channels; ++c) sensors.push_back({o.first_device + d, c});
+  }
+  return sensors;
+}
+
+// Readings per second and their ratio to the line-rate limit.
+void PrintThroughput(const Options& o, const Phase& phase, const std::string& suffix) {
+  double line_seconds = 0;
+  for (const Update& u : phase.updates()) {
+    line_seconds += static_cast<double>(LineBytes(phase.sensors()[u.item], u.value)) * 10 / o.baud;
+  }
+  const double readings = static_cast<double>(phase.updates().size());
+  const double rate = readings / phase.elapsed();
+  Print("poll.readings_per_s_" + suffix, rate, "1/s");
+  Print("poll.line_limit_per_s_" + suffix, readings > 0 ? readings / line_seconds : 0, "1/s",
+        std::to_string(o.baud) + "/10 / (request + reply bytes)");
+  Print("poll.line_ratio_" + suffix, line_seconds / phase.elapsed(), "ratio", "target >= 0.95");
+  Print("poll.cpu_per_reading_us_" + suffix, readings > 0 ? phase.cpu() / readings * 1e6 : 0, "us");
+  Print("poll.wineserver_cpu_per_reading_us_" + suffix,
+        readings > 0 ? phase.server_cpu() / readings * 1e6 : 0, "us");
+}
+
+bool BackToBackOneSensor(const Options& o) {
+  Phase phase(o, "one", {o.sensor}, /*interval_ms=*/0);
+  bool ok = phase.Start() && phase.Link() && phase.StartPolling() && phase.Measure();
+  ok = phase.Finish() && ok;
+  if (!ok) return false;
+  const std::string b = std::to_string(o.baud);
+  PrintThroughput(o, phase, "1_sensor_" + b);
+
+  // Each value is the number of the request it answers.
+  const std::vector<std::optional<double>> sent = SentTimes(o.sensor);
+  std::vector<double> latencies;
+  for (const Update& u : phase.updates()) {
+    std::size_t request = 0;
+    if (!ParseNumber(u.value, request) || request >= sent.size() || !sent[request]) continue;
+    latencies.push_back((u.at - *sent[request]) * 1e3);
+  }
+  if (latencies.size() < phase.updates().size()) {
+    Fail(std::to_string(phase.updates().size() - latencies.size()) +
+         " readings had no send time in the simulator's log");
+  }
+  Print("poll.latency_median_ms_" + b, Percentile(latencies, 0.5), "ms", "target < 5 ms");
+  Print("poll.latency_p99_ms_" + b, Percentile(latencies, 0.99), "ms");
+  return !latencies.empty();
+}
+
+bool BackToBackBus(const Options& o) {
+  Phase phase(o, "bus", BusSensors(o), /*interval_ms=*/0);
+  bool ok = phase.Start() && phase.Link() && phase.StartPolling() && phase.Measure();
+  ok = phase.Finish() && ok;
+  if (ok) {
+    PrintThroughput(o, phase,
+                    std::to_string(phase.sensors().size()) + "_sensors_" + std::to_string(o.baud));
+  }
+  return ok;
+}
+
+bool Waiting(const Options& o) {
+  Phase phase(o, "wait", {o.sensor}, kWaitIntervalMs);
+  bool ok = phase.Start() && phase.Link() && phase.StartPolling() && phase.Measure();
+  ok = phase.Finish() && ok;
+  if (ok) {
+    const std::string b = std::to_string(o.baud);
+    Print("poll.wait_cpu_percent_" + b, phase.cpu() / phase.elapsed() * 100, "%",
+          "one sensor, 1000 ms between cycles; target < 2 %");
+    Print("poll.wineserver_wait_cpu_percent_" + b, phase.server_cpu() / phase.elapsed() * 100, "%");
+  }
+  return ok;
+}
+
+// DdeClient.exe advise processes, their output in files, ended by their
+// handles.
+class AdviseClients {
+ public:
+  ~AdviseClients() { End(); }
+
+  bool Start(const Options& o, const std::string& folder, const std::vector<std::string>& items) {
+    std::string command = "\"" + o.client + "\" advise Quorvel ZORVIK";
+    for (const std::string& item : items) command += " " + item;
+    for (int i = 0; i < o.clients; ++i) {
+      const std::string output = folder + "client-" + std::to_string(i + 1) + ".txt";
+      SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, /*bInheritHandle=*/TRUE};
+      const HANDLE file =
+          ::CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
+      if (file == INVALID_HANDLE_VALUE) {
+        Fail("CreateFile(" + output + ") failed: " + std::to_string(::GetLastError()));
+        return false;
+      }
+      STARTUPINFOA startup{};
+      startup.cb = sizeof startup;
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdOutput = file;
+      startup.hStdError = file;
+      PROCESS_INFORMATION info{};
+      std::string line = command;
+      const BOOL started =
+          ::CreateProcessA(o.client.c_str(), line.data(), /*lpProcessAttributes=*/nullptr,
+                           /*lpThreadAttributes=*/nullptr, /*bInheritHandles=*/TRUE, 0,
+                           /*lpEnvironment=*/nullptr, folder.c_str(), &startup, &info);
+      const DWORD code = ::GetLastError();
+      ::CloseHandle(file);
+      if (!started) {
+        Fail("CreateProcess(" + o.client + ") failed: " + std::to_string(code));
+        return false;
+      }
+      ::CloseHandle(info.hThread);
+      processes_.push_back(info.hProcess);
+      outputs_.push_back(output);
+    }
+    return true;
+  }
+
+  // Whether every client printed `line` (and none ended).
+  bool AllPrinted(const std::string& line) const {
+    for (std::size_t i = 0; i < outputs_.size(); ++i) {
+      if (::WaitForSingleObject(processes_[i], 0) != WAIT_TIMEOUT) return false;
+      if (ReadWhole(outputs_[i]).find("\n" + line + "\n") == std::string::npos) return false;
+    }
+    return true;
+  }
+
+  // Update lines ("hh:mm:ss.mmm ITEM = ...") printed by all of them.
+  std::size_t Updates() const {
+    std::size_t updates = 0;
+    for (const std::string& output : outputs_) {
+      std::istringstream lines(ReadWhole(output));
+      for (std::string line; std::getline(lines, line);) {
+        updates += line.size() > 13 && line[2] == ':' && line.find(" = ") != std::string::npos;
+      }
+    }
+    return updates;
+  }
+
+  void End() {
+    for (HANDLE process : processes_) {
+      if (::WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process, 1);
+        ::WaitForSingleObject(process, kProgramWaitMs);
+      }
+      ::CloseHandle(process);
+    }
+    processes_.clear();
+  }
+
+ private:
+  std::vector<HANDLE> processes_;
+  std::vector<std::string> outputs_;
+};
+
+// Under Wine, DdePostAdvise adds one reference to the item's global atom for
+// all the links it serves, while every client that takes the update deletes
+// one: with K clients linked, the atom is gone after the first client and
+// the others drop the update (see tests/win/dde_win_test.cpp). References
+// added here beforehand keep every item's atom alive through `readings`
+// readings of it, as a Windows server's references would.
+void ReserveAtomReferences(const std::vector<std::string>& items, int clients, int readings) {
+  for (const std::string& item : items) {
+    for (int i = 0; i < (clients - 1) * readings; ++i) ::GlobalAddAtomA(item.c_str());
+  }
+}
+
+// The most readings of one of `sensors` sensors the line allows in `seconds`:
+// no request and reply together are shorter than 25 bytes.
+int MostReadingsPerSensor(const Options& o, std::size_t sensors, double seconds) {
+  constexpr double kShortestExchangeBytes = 25;
+  const double per_second = o.baud / 10.0 / kShortestExchangeBytes;
+  return static_cast<int>(per_second * seconds / static_cast<double>(sensors)) + 2;
+}
+
+bool Memory(const Options& o) {
+  Phase phase(o, "memory", BusSensors(o), /*interval_ms=*/0);
+  if (!phase.Start()) return false;
+  const std::vector<std::string> items = phase.Items();
+  const std::string folder = WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-memory\\";
+  AdviseClients clients;
+  bool ok = clients.Start(o, folder, items) &&
+            PumpUntil([&] { return clients.AllPrinted("linked " + items.back()); }, 300'000);
+  if (ok) {
+    // The clients stay linked for the measurement and the start before it.
+    constexpr double kStartSeconds = 10;
+    ReserveAtomReferences(items, o.clients,
+                          MostReadingsPerSensor(o, items.size(), o.seconds + kStartSeconds));
+  } else {
+    Fail("memory: the clients did not link every item");
+  }
+  const std::size_t linked_updates = clients.Updates();
+  ok = ok && phase.StartPolling() && phase.Measure();
+  const std::size_t updates = clients.Updates() - linked_updates;
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof memory;
+  const bool counted = ::GetProcessMemoryInfo(phase.quorvel().Process(), &memory, sizeof memory);
+  const double hwm = UnixPeakResidentBytes(phase.unix_pid());
+  clients.End();
+  ok = phase.Finish() && ok;
+  if (!ok || !counted) return false;
+  const std::string k = std::to_string(o.clients) + "_clients";
+  constexpr double kMb = 1024.0 * 1024.0;
+  Print("poll.peak_working_set_mb_500_sensors_" + k,
+        static_cast<double>(memory.PeakWorkingSetSize) / kMb, "MB");
+  Print("poll.peak_pagefile_mb_500_sensors_" + k,
+        static_cast<double>(memory.PeakPagefileUsage) / kMb, "MB");
+  Print("poll.vm_hwm_mb_500_sensors_" + k, hwm / kMb, "MB", "peak resident set from /proc");
+  Print("poll.client_updates_per_s_" + k,
+        static_cast<double>(updates) / o.clients / phase.elapsed(), "1/s");
+  return true;
+}
+
+bool ParseSensor(std::string_view text, Sensor& sensor) {
+  const std::size_t colon = text.find(':');
+  return colon != std::string_view::npos && ParseNumber(text.substr(0, colon), sensor.address) &&
+         ParseNumber(text.substr(colon + 1), sensor.channel);
+}
+
+bool ParseBus(std::string_view text, Options& o) {
+  const std::size_t first = text.find(':');
+  const std::size_t second = text.find(':', first + 1);
+  return first != std::string_view::npos && second != std::string_view::npos &&
+         ParseNumber(text.substr(0, first), o.first_device) &&
+         ParseNumber(text.substr(first + 1, second - first - 1), o.devices) &&
+         ParseNumber(text.substr(second + 1), o.channels) && o.devices * o.channels == 500;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  o.program = ExecutableFolder() + "..\\app\\Quorvel.exe";
+  o.client = ExecutableFolder() + "..\\tools\\dde_client\\DdeClient.exe";
+  for (int i = 1; i < argc; i += 2) {
+    const std::string_view arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    bool ok = false;
+    if (arg == "--port") {
+      ok = ReadOption(kProgram, arg, value, o.port);
+    } else if (arg == "--baud") {
+      ok = ReadOption(kProgram, arg, value, o.baud);
+    } else if (arg == "--seconds") {
+      ok = ReadOption(kProgram, arg, value, o.seconds) && o.seconds > 0;
+    } else if (arg == "--clients") {
+      ok = ReadOption(kProgram, arg, value, o.clients) && o.clients > 0;
+    } else if (arg == "--sensor" && value != nullptr) {
+      ok = ParseSensor(value, o.sensor);
+    } else if (arg == "--bus" && value != nullptr) {
+      ok = ParseBus(value, o);
+    } else if (arg == "--phases" && value != nullptr) {
+      o.phases = value;
+      ok = true;
+    }
+    if (!ok) {
+      Fail("bad argument '" + std::string(arg) + "' (see the head of poll_bench_win.cpp)");
+      return 2;
+    }
+  }
+  if (std::getenv("QUORVEL_RUN") == nullptr) {
+    Fail("QUORVEL_RUN is not set: run this program through tools/winerun.sh");
+    return 2;
+  }
+  const auto chosen = [&](std::string_view phase) {
+    return ("," + o.phases + ",").find("," + std::string(phase) + ",") != std::string::npos;
+  };
+  bool ok = true;
+  if (chosen("one")) ok = BackToBackOneSensor(o) && ok;
+  if (chosen("bus")) ok = BackToBackBus(o) && ok;
+  if (chosen("wait")) ok = Waiting(o) && ok;
+  if (chosen("memory")) ok = Memory(o) && ok;
+  return ok ? 0 : 1;
+}

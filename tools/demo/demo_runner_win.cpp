@@ -1,0 +1,236 @@
+// QuorvelDemo: runs Quorvel.exe on a bus of instruments as a user would set
+// it up, and shows in the console what a workbook linked to its items would
+// receive, one line per update, as it arrives. Run by demo.sh under Wine.
+//
+//   QuorvelDemo.exe [--port N] [--baud B] [--timeout MS] [--interval MS]
+//                   [--seconds S] [--screenshot FILE] [--program EXE] ADDR:CH...
+//
+// Each ADDR:CH is one sensor, in order S1, S2, ... (device address and
+// channel). The program gets a folder of its own in the run (QUORVEL_RUN):
+// a copy of Quorvel.exe (--program, default the one of this build), its
+// settings (port N, default 3; speed B, default 9600; reply time-out, default
+// 400 ms; pause between cycles, default 500 ms; polling from the start) and
+// its sensor table. This program links to every item and prints
+//   hh:mm:ss.mmm  ITEM  device ADDR channel CH  TEXT
+// per update, TEXT in UTF-8. With --seconds it ends by itself after S
+// seconds of polling: it saves a picture of the main window as a PNG
+// (--screenshot, a Unix or Windows path), stops polling, unlinks, closes the
+// program and prints its exit code; without, it runs until the program ends
+// or the run is stopped.
+// Exit codes: 0 done, 1 a step failed, 2 bad command line.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "poll/dde_server.h"
+#include "tools/cli_number.h"
+#include "tools/clock_text.h"
+#include "tools/demo/dde_links_win.h"
+#include "tools/demo/png_file.h"
+#include "tools/demo/remote_quorvel_win.h"
+#include "tools/demo/screenshot_win.h"
+
+namespace {
+
+using namespace quorvel::tools;
+
+constexpr char kProgram[] = "QuorvelDemo";
+constexpr DWORD kCaptureMs = 10'000;
+
+struct Sensor {
+  int address = 0;
+  int channel = 0;
+};
+
+struct Options {
+  int port = 3;
+  int baud = 9600;
+  int timeout_ms = 400;
+  int interval_ms = 500;
+  double seconds = -1;
+  std::string screenshot;
+  std::string program;
+  std::vector<Sensor> sensors;
+};
+
+void Print(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
+}
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    bool ok = true;
+    const auto number = [&](auto& target) {
+      ok = ReadOption(kProgram, arg, value, target);
+      ++i;
+    };
+    const auto text = [&](std::string& target) {
+      ok = value != nullptr;
+      if (ok) target = value;
+      ++i;
+    };
+    if (arg == "--port") {
+      number(o.port);
+    } else if (arg == "--baud") {
+      number(o.baud);
+    } else if (arg == "--timeout") {
+      number(o.timeout_ms);
+    } else if (arg == "--interval") {
+      number(o.interval_ms);
+    } else if (arg == "--seconds") {
+      number(o.seconds);
+    } else if (arg == "--screenshot") {
+      text(o.screenshot);
+    } else if (arg == "--program") {
+      text(o.program);
+    } else if (const std::size_t colon = arg.find(':'); colon != std::string_view::npos) {
+      Sensor s;
+      ok = ParseNumber(arg.substr(0, colon), s.address) &&
+           ParseNumber(arg.substr(colon + 1), s.channel);
+      if (ok) o.sensors.push_back(s);
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      Fail("bad argument '" + std::string(arg) + "' (see the head of demo_runner_win.cpp)");
+      return false;
+    }
+  }
+  if (o.sensors.empty() || o.sensors.size() > 500) {
+    Fail("give 1 to 500 sensors as ADDR:CH");
+    return false;
+  }
+  return true;
+}
+
+// The text of an update: CF_TEXT data up to its NUL, without the line end
+// the server adds, in UTF-8.
+std::string UpdateText(std::string_view bytes) {
+  bytes = bytes.substr(0, bytes.find('\0'));
+  while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.remove_suffix(1);
+  return quorvel::cp1251::ToUtf8(bytes);
+}
+
+bool SaveScreenshot(HWND window, const std::string& path) {
+  RgbImage image;
+  std::string error;
+  if (!CaptureWindow(window, kCaptureMs, &image, &error)) {
+    Fail("no screenshot: " + error);
+    return false;
+  }
+  const std::string png = EncodePng(image.width, image.height, image.rgb);
+  const std::string file = path.starts_with("/") ? WindowsPathOf(path) : path;
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(png.data(), static_cast<std::streamsize>(png.size()));
+  out.close();
+  if (!out) {
+    Fail("cannot write " + file);
+    return false;
+  }
+  Print("Screenshot of the main window (" + std::to_string(image.width) + "x" +
+        std::to_string(image.height) + "): " + path);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!ParseOptions(argc, argv, o)) return 2;
+  const char* run = std::getenv("QUORVEL_RUN");
+  if (run == nullptr) {
+    Fail("QUORVEL_RUN is not set: run this program through tools/winerun.sh");
+    return 2;
+  }
+  if (o.program.empty()) o.program = ExecutableFolder() + "..\\..\\app\\Quorvel.exe";
+
+  quorvel::config::Settings settings;
+  if (!ConfigureRun(settings, o.port, o.baud, static_cast<int>(o.sensors.size()))) {
+    Fail("Quorvel offers COM1..COM10 at 300..19200 bit/s only");
+    return 2;
+  }
+  settings.SetAutoPoll(true);
+  settings.SetTimeOut(o.timeout_ms);
+  settings.SetTimeOutCycle(o.interval_ms);
+  settings.SetFormLeft(40);
+  settings.SetFormTop(40);
+  std::vector<std::string> items;
+  for (std::size_t i = 0; i < o.sensors.size(); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    SetSensor(settings, row, o.sensors[i].address, o.sensors[i].channel);
+    items.push_back(settings.table().Cell(0, row));
+  }
+
+  std::string error;
+  const std::string folder = WindowsPathOf(run) + "\\demo\\";
+  if (!PrepareFolder(o.program, folder, settings, &error)) {
+    Fail(error);
+    return 1;
+  }
+  RemoteQuorvel quorvel;
+  if (!quorvel.Start(folder, &error)) {
+    Fail(error);
+    return 1;
+  }
+  const std::string service = quorvel::poll::ServiceName(folder + "Quorvel.exe");
+  Print("Quorvel.exe (pid " + std::to_string(quorvel.Pid()) + ") polls " + settings.ComPortName() +
+        " at " + std::to_string(o.baud) + " bit/s by itself; items " + items.front() + ".." +
+        items.back() + " of " + service + "|" + settings.Topic() + " as they arrive:");
+
+  const auto on_update = [&](std::size_t item, std::string_view bytes) {
+    char head[64];
+    std::snprintf(head, sizeof head, "  %-4s  device %3d channel %2d  ", items[item].c_str(),
+                  o.sensors[item].address, o.sensors[item].channel);
+    Print(ClockText() + head + UpdateText(bytes));
+  };
+  std::unique_ptr<DdeLinks> links = DdeLinks::Connect(service, settings.Topic(), on_update, &error);
+  if (!links || !links->Link(items, &error)) {
+    Fail(error);
+    return 1;
+  }
+
+  if (o.seconds < 0) {
+    // Until the program ends; a stopped run ends both.
+    PumpFor(INFINITE, quorvel.Process());
+    Print("Quorvel.exe ended");
+    return 0;
+  }
+  bool ok = quorvel.WaitPolling(true);
+  if (!ok) Fail("Quorvel.exe did not start polling by itself");
+  if (ok && !PumpFor(static_cast<DWORD>(o.seconds * 1000), quorvel.Process())) {
+    Fail("Quorvel.exe ended by itself");
+    return 1;
+  }
+  if (!o.screenshot.empty()) ok = SaveScreenshot(quorvel.Main(), o.screenshot) && ok;
+  if (!quorvel.StopPolling()) {
+    Fail("Quorvel.exe did not stop polling");
+    ok = false;
+  }
+  links->Unlink();
+  links.reset();
+  const std::optional<DWORD> code = quorvel.Close();
+  if (quorvel.refused_closes() > 0) {
+    Print("(Quorvel.exe refused the first close: its poll loop was still ending)");
+  }
+  if (code) {
+    Print("Quorvel.exe closed, exit code " + std::to_string(*code));
+  } else {
+    Fail("Quorvel.exe did not close; ended by its handle");
+    quorvel.Terminate();
+  }
+  return ok && code == std::optional<DWORD>(0) ? 0 : 1;
+}
