@@ -9,18 +9,18 @@ std::int32_t SpeedOfIndex(int index) {
   return index >= 0 && index < kSpeedChoices ? kSpeeds[index] : 0;
 }
 
-Settings::Settings(SettingsEffects* effects) : effects_(effects ? *effects : no_effects_) {}
+Settings::Settings(SettingsEffects* effects) : effects_(effects) {}
 
 void Settings::SetStartWithWindows(bool checked) {
   if (checked == start_with_windows_) return;
   start_with_windows_ = checked;
-  effects_.StartWithWindowsChanged(checked);
+  if (effects_ != nullptr) effects_->StartWithWindowsChanged(checked);
 }
 
 void Settings::SetOpenWorkbook(bool checked) {
   if (checked == open_workbook_) return;
   open_workbook_ = checked;
-  effects_.WorkbookOptionChanged(checked);
+  if (effects_ != nullptr) effects_->WorkbookOptionChanged(checked);
 }
 
 bool Settings::SetComPort(int index) {
@@ -69,7 +69,7 @@ bool Settings::SetActivePage(int index) {
 void Settings::SetDisplay(int index) {
   const int choice = index > 1 ? 1 : index < 0 ? -1 : index;
   if (choice == display_) return;
-  if (choice >= 0) effects_.DisplayChanging(choice);
+  if (choice >= 0 && effects_ != nullptr) effects_->DisplayChanging(choice);
   display_ = choice;
 }
 

@@ -108,8 +108,9 @@ class Settings {
   const SensorTable& table() const { return table_; }
 
  private:
-  SettingsEffects no_effects_;
-  SettingsEffects& effects_;
+  // Not owned; null for none. A pointer, so a copy of the settings tells the
+  // same parts and never refers into the settings it was copied from.
+  SettingsEffects* effects_;
   int form_top_ = 524;
   int form_left_ = 284;
   bool start_with_windows_ = false;

@@ -48,6 +48,8 @@ class PollRun {
 
   // Run state: 0 idle, 1 polling (also while a stop is pending).
   std::int32_t Tag() const { return tag_; }
+  // Polling, with a stop asked for that the loop has not reached yet.
+  bool Stopping() const { return tag_ == 1 && bus_.StopRequested != 0; }
 
   // The user's decimal separator as the program holds it now; a press takes
   // a copy for its whole run.

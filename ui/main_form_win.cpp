@@ -229,6 +229,11 @@ void TForm1::EnableSetup(bool enabled) {
 }
 
 void TForm1::SetPaneText(int id, std::string_view text) {
+  // A static control repaints as its text is set, also to the same text; at
+  // every reading that would cost time between a reply and the next request.
+  std::string& shown = pane_texts_[id];
+  if (shown == text) return;
+  shown = text;
   ::SetDlgItemTextW(window_, id, Wide(ToWide(text)));
 }
 
@@ -273,6 +278,12 @@ void TForm1::FormShow() {
 }
 
 bool TForm1::FormCloseQuery() {
+  if (poll_.Stopping()) {
+    // The window already shows the stop; the run ends as soon as the pump it
+    // arrived in returns, and the close follows then.
+    close_pending_ = true;
+    return false;
+  }
   if (poll_.Tag() != 0) {
     const std::array<DialogButton, 1> yes{{{u"&Yes", IDYES}}};
     ShowMessageDialog(window_, u"Error", ToWide(kPollingNow), DialogIcon::kError, yes);
@@ -298,6 +309,9 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::SB1Click() {
   poll_.SB1Click();
+  if (poll_.Tag() == 0 && std::exchange(close_pending_, false)) {
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  }
 }
 
 void TForm1::Timer2Timer() {
@@ -325,11 +339,7 @@ void TForm1::N4Click() {
 void TForm1::UpdateClock() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  const std::string text = ClockText(now.wHour, now.wMinute, now.wSecond);
-  wchar_t shown[16] = {};
-  ::GetDlgItemTextW(window_, kRzClockStatus1Id, shown, 16);
-  const std::u16string wide = ToWide(text);
-  if (wide != reinterpret_cast<const char16_t*>(shown)) SetPaneText(kRzClockStatus1Id, text);
+  SetPaneText(kRzClockStatus1Id, ClockText(now.wHour, now.wMinute, now.wSecond));
 }
 
 // Drawing

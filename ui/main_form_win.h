@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,7 +117,12 @@ class TForm1 final : public poll::PollWindow {
   UniqueFont font_;
   ImageList images_;
   std::string help_file_;
+  // The texts the panes show, so an unchanged text is not set (and painted)
+  // again at every reading.
+  std::map<int, std::string> pane_texts_;
   bool shown_ = false;
+  // A close asked for while a stop was pending: done when the run has ended.
+  bool close_pending_ = false;
   int button_image_ = kImageStart;
 };
 

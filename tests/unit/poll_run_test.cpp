@@ -336,9 +336,11 @@ TEST_F(PollRunTest, StateDuringTheRun) {
     EXPECT_TRUE(window.button_polling);
     EXPECT_FALSE(window.setup_enabled);
     EXPECT_EQ(window.repaints, 1);
+    EXPECT_FALSE(run.Stopping());
     run.SB1Click();
     // The stop only asks; the loop ends the run.
     EXPECT_EQ(run.Tag(), 1);
+    EXPECT_TRUE(run.Stopping());
     EXPECT_FALSE(window.button_polling);
     EXPECT_EQ(bus.StopRequested, 1);
     EXPECT_EQ(window.status, U("Считывание данных остановлено"));
@@ -346,6 +348,7 @@ TEST_F(PollRunTest, StateDuringTheRun) {
   };
   run.SB1Click();
   EXPECT_TRUE(checked);
+  EXPECT_FALSE(run.Stopping());
   EXPECT_TRUE(window.setup_enabled);
 }
 

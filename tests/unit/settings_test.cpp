@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "memory_profile.h"
@@ -63,6 +64,23 @@ TEST(SettingsPath, BesideTheExecutableNamedAfterIt) {
   EXPECT_EQ(SettingsPath("C:\\a.dir\\Quorvel"), "C:\\a.dir\\Quorvel.ini");
   EXPECT_EQ(SettingsPath("Z:/opt/q/Copy.EXE"), "Z:/opt/q/Copy.ini");
   EXPECT_EQ(SettingsPath("Quorvel.exe"), "Quorvel.ini");
+}
+
+// A copy, made from settings that are gone by then, tells the same parts of
+// the program and is whole on its own.
+TEST(SettingsCopy, OutlivesItsOriginal) {
+  RecordingEffects effects;
+  auto original = std::make_unique<Settings>(&effects);
+  Settings with_effects = *original;
+  auto plain = std::make_unique<Settings>();
+  Settings without_effects = *plain;
+  original.reset();
+  plain.reset();
+  with_effects.SetStartWithWindows(true);
+  without_effects.SetOpenWorkbook(true);
+  without_effects.SetDisplay(1);
+  EXPECT_EQ(effects.events, (Texts{"start on"}));
+  EXPECT_TRUE(without_effects.OpenWorkbook());
 }
 
 TEST_F(SettingsFileTest, NoFilesAtAllGiveTheDefaults) {
