@@ -72,10 +72,12 @@
 #include "poll/poll_run.h"
 #include "tools/cli_number.h"
 #include "tools/demo/dde_links_win.h"
-#include "tools/demo/remote_quorvel_win.h"
+#include "tools/remote/message_wait_win.h"
+#include "tools/remote/quorvel_remote_win.h"
 
 namespace {
 
+using namespace quorvel::remote;
 using namespace quorvel::tools;
 
 constexpr char kProgram[] = "PollBench";
@@ -268,7 +270,8 @@ class Phase {
     std::string error;
     const std::string folder =
         WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-" + name_ + "\\";
-    if (!PrepareFolder(o_.program, folder, settings_, &error) || !quorvel_.Start(folder, &error)) {
+    if (!PrepareFolder(o_.program, folder, settings_, &error) ||
+        !quorvel_.Start(folder, /*arguments=*/"", &error)) {
       Fail(name_ + ": " + error);
       return false;
     }
@@ -348,15 +351,13 @@ class Phase {
     if (!ok) Fail(name_ + ": polling did not stop");
     if (links_) links_->Unlink();
     links_.reset();
-    const std::optional<DWORD> code = quorvel_.Close();
-    if (quorvel_.refused_closes() > 0) {
-      Fail(name_ + ": the close came while the poll loop was still ending; asked again");
-    }
-    if (code != std::optional<DWORD>(0)) {
-      Fail(name_ + ": Quorvel.exe " +
-           (code ? "ended with exit code " + std::to_string(*code)
-                 : std::string("did not close; its window ") +
-                       (quorvel_.Answers(5'000) ? "answers messages" : "does not answer")));
+    quorvel_.Close();
+    const RemoteQuorvel::Ending ending = quorvel_.WaitExitOrDialog();
+    if (ending.exit_code != std::optional<DWORD>(0)) {
+      Fail(name_ + ": on the close Quorvel.exe " + RemoteQuorvel::Describe(ending) +
+           (ending.exit_code || ending.dialog != nullptr ? ""
+            : quorvel_.Answers(5'000)                    ? "; its window answers messages"
+                                                         : "; its window does not answer"));
       quorvel_.Terminate();
       ok = false;
     }

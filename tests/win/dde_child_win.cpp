@@ -1,32 +1,8 @@
 #include "tests/win/dde_child_win.h"
 
-#include <algorithm>
-
 #include "base/executable_path.h"
 
 namespace quorvel::testing {
-
-void PumpMessages() {
-  MSG msg;
-  while (::PeekMessageA(&msg, /*hWnd=*/nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
-  }
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms, HANDLE wake) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    PumpMessages();
-    if (done()) return true;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return done();
-    // The cap only bounds how late a change that signals nothing is seen.
-    const DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 100));
-    ::MsgWaitForMultipleObjectsEx(wake != nullptr ? 1 : 0, wake != nullptr ? &wake : nullptr, wait,
-                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-  }
-}
 
 std::string ExecutableDirectory() {
   const std::string path = ExecutablePath();

@@ -15,14 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "tools/remote/message_wait_win.h"
+
 namespace quorvel::testing {
 
-// Dispatches every window message waiting for this thread.
-void PumpMessages();
-
-// Handles messages until `done` holds, waking also when `wake` is signalled;
-// gives up after `timeout_ms`. Returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms, HANDLE wake = nullptr);
+using remote::PumpMessages;
+using remote::PumpUntil;
 
 // The folder of the running executable, with its trailing backslash.
 std::string ExecutableDirectory();

@@ -1,5 +1,5 @@
 // Quorvel.exe as its user sees it, driven from this program through its
-// windows (tests/win/form_driver_win.h), its DDE items read by DdeClient.exe
+// windows (tools/remote/quorvel_remote_win.h), its DDE items read by DdeClient.exe
 // processes, its bus traffic read from the simulator's log. The run that
 // tests/wine/CMakeLists.txt sets up:
 //   COM2  a directory: the port cannot be opened
@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -28,12 +29,13 @@
 #include "config/profile_file_win.h"
 #include "config/sensor_table.h"
 #include "config/settings.h"
-#include "config/settings_file.h"
 #include "config/table_file.h"
 #include "tests/win/dde_child_win.h"
 #include "tests/win/dde_text.h"
 #include "tests/win/form_driver_win.h"
 #include "tests/win/wine_run.h"
+#include "tools/remote/message_wait_win.h"
+#include "tools/remote/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
 
@@ -41,6 +43,10 @@ namespace quorvel::testing {
 namespace {
 
 using namespace quorvel::ui;
+using remote::kProgramWaitMs;
+using remote::RemoteQuorvel;
+using remote::Utf8;
+using remote::WindowText;
 
 // Port choices of the settings file (index 0 is COM1).
 constexpr int kCom2 = 1;  // a directory
@@ -78,6 +84,11 @@ constexpr char kStart[] = "Старт";
 constexpr char kStop[] = "Стоп";
 constexpr char kPolling[] = "Программа находится в режиме опроса.";
 constexpr char kUnread[] = " --.-";
+
+// Waits for something the program is to do, handling this thread's messages.
+bool WaitUntil(const std::function<bool()>& condition) {
+  return remote::PumpUntil(condition, kProgramWaitMs);
+}
 
 // A UTF-8 text as the program's windows hold it.
 std::u16string Shown(std::string_view utf8) {
@@ -187,25 +198,21 @@ class MainFormTest : public ::testing::Test {
   void Prepare(const config::Settings& settings) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string error;
-    const std::optional<std::string> made =
-        MakeProgramFolder(std::string(test->test_suite_name()) + "." + test->name(), &error);
-    ASSERT_TRUE(made) << error;
-    folder_ = *made;
-    config::Win32ProfileFile profile(IniPath());
-    ASSERT_EQ(config::WriteIni(profile, settings, IniPath(), /*table_id=*/0, TablePath()),
-              std::nullopt);
-    ASSERT_NE(::GetFileAttributesA(TablePath().c_str()), INVALID_FILE_ATTRIBUTES)
-        << "the table was not written";
+    const std::optional<std::string> folder =
+        ProgramFolder(std::string(test->test_suite_name()) + "." + test->name(), &error);
+    ASSERT_TRUE(folder) << error;
+    folder_ = *folder;
+    ASSERT_TRUE(remote::PrepareFolder(ProgramPath(), folder_, settings, &error)) << error;
   }
 
-  void Launch(const std::vector<std::string>& arguments = {}) {
+  // `arguments`: the program's command line after its name.
+  void Launch(std::string_view arguments = {}) {
     std::string error;
     ASSERT_TRUE(form_.Start(folder_, arguments, &error)) << error;
     EXPECT_EQ(Pane(kRzStatusPane1Id), kReady);
   }
 
-  void PrepareAndLaunch(const config::Settings& settings,
-                        const std::vector<std::string>& arguments = {}) {
+  void PrepareAndLaunch(const config::Settings& settings, std::string_view arguments = {}) {
     ASSERT_NO_FATAL_FAILURE(Prepare(settings));
     ASSERT_NO_FATAL_FAILURE(Launch(arguments));
   }
@@ -233,9 +240,32 @@ class MainFormTest : public ::testing::Test {
   // without asking anything.
   void CloseAndExpectExit() {
     form_.Close();
-    EXPECT_TRUE(WaitUntil([&] { return !form_.Running() || form_.FindDialog() != nullptr; }));
-    EXPECT_EQ(form_.FindDialog(), nullptr) << "a dialog came up on the close";
-    EXPECT_EQ(form_.WaitExit(), std::optional<DWORD>(0));
+    ExpectExitWithoutDialog();
+  }
+
+  // Expects the program to end with code 0, and no dialog of it to show
+  // before that.
+  void ExpectExitWithoutDialog() {
+    const RemoteQuorvel::Ending ending = form_.WaitExitOrDialog();
+    ASSERT_EQ(ending.dialog, nullptr) << "Quorvel.exe " << RemoteQuorvel::Describe(ending);
+    ASSERT_EQ(ending.exit_code, std::optional<DWORD>(0))
+        << "Quorvel.exe " << RemoteQuorvel::Describe(ending);
+  }
+
+  // A key of the settings file, in its section.
+  std::string SavedSetting(const std::string& key) const {
+    config::Win32ProfileFile profile(IniPath());
+    return profile.Read(key.starts_with("Form1") ? "FORM1" : "SetupForm", key, "<missing>");
+  }
+
+  // Expects the table file to hold the table of these sensors.
+  void ExpectTableFile(const std::vector<Sensor>& sensors) const {
+    ASSERT_NE(::GetFileAttributesA(TablePath().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "no table file";
+    config::SensorTable table;
+    ASSERT_EQ(config::LoadSensorTable(table, TablePath()), std::nullopt);
+    EXPECT_EQ(table.RowCount(), static_cast<int>(sensors.size()) + 1);
+    EXPECT_EQ(table.cells(), MakeTable(sensors).cells());
   }
 
   // The requests of one device that the simulator logged during this test.
@@ -311,7 +341,7 @@ class MainFormTest : public ::testing::Test {
     return cp1251::ToUtf8(*QuotedBytes(out[0]));
   }
 
-  FormDriver form_;
+  RemoteQuorvel form_;
   std::string folder_;
   std::size_t log_start_ = 0;
   std::vector<std::unique_ptr<ChildProcess>> clients_;
@@ -502,7 +532,7 @@ TEST_F(MainFormPollTest, CloseWhilePollingIsRefusedWithAMessageAndPollingGoesOn)
   EXPECT_TRUE(form_.Running());
 
   const std::size_t before = Updates(client, "S1").size();
-  ASSERT_TRUE(FormDriver::AnswerDialog(dialog, IDYES));
+  ASSERT_TRUE(RemoteQuorvel::AnswerDialog(dialog, IDYES));
   EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); })) << "the dialog stayed";
   EXPECT_TRUE(WaitUpdates(client, "S1", before + 3)) << "polling did not go on";
   EXPECT_TRUE(form_.Running());
@@ -552,25 +582,48 @@ TEST_F(MainFormPollTest, CloseAfterStopSavesTheSettingsAndTheTable) {
   ASSERT_TRUE(::DeleteFileA(TablePath().c_str()));
   ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
 
-  config::Win32ProfileFile profile(IniPath());
   const std::map<std::string, std::string> expected = {
       {"Form1Top", "170"},     {"Form1Left", "210"},  {"StartUp", "0"},  {"CheckBoxState2", "0"},
       {"CheckBoxState3", "0"}, {"ComPort", "2"},      {"Speed", "5"},    {"Channel", "2"},
       {"TimeOut", "150"},      {"TimeOutCycle", "0"}, {"PaTchFile", ""}, {"Server", "ZORVIK"},
       {"Item", "S"},           {"ActivPage", "0"},    {"Trey", "0"},
   };
-  for (const auto& [key, value] : expected) {
-    const std::string section = key.starts_with("Form1") ? "FORM1" : "SetupForm";
-    EXPECT_EQ(profile.Read(section, key, "<missing>"), value) << key;
-  }
+  for (const auto& [key, value] : expected) EXPECT_EQ(SavedSetting(key), value) << key;
+  ExpectTableFile({{kDeviceGood, 3}, {kDeviceGood, 4}});
+}
 
-  ASSERT_NE(::GetFileAttributesA(TablePath().c_str()), INVALID_FILE_ATTRIBUTES)
-      << "no table file after the close";
-  config::SensorTable table;
-  ASSERT_EQ(config::LoadSensorTable(table, TablePath()), std::nullopt);
-  const config::SensorTable written = MakeTable({{kDeviceGood, 3}, {kDeviceGood, 4}});
-  EXPECT_EQ(table.RowCount(), 3);
-  EXPECT_EQ(table.cells(), written.cells());
+// The Stop press shows at once ("Старт", the stopped text), but the poll
+// loop it ends returns only when its message pump finds the queue empty: a
+// close right behind the press is taken while the loop still runs. Polling
+// is over by then, so the close is not refused; the program closes as soon
+// as the loop has returned, saving its files first.
+TEST_F(MainFormPollTest, CloseRightBehindTheStopClosesOnceTheRunHasEnded) {
+  const std::vector<Sensor> sensors = {{kDeviceGood, 3}};
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings(sensors)));
+  ASSERT_NO_FATAL_FAILURE(StartPolling());
+  ASSERT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+  EXPECT_EQ(Pane(kRzStatusPane1Id), kReading);
+  // The program holds its settings and its table: only the close writes
+  // these files again.
+  ASSERT_TRUE(::DeleteFileA(IniPath().c_str()));
+  ASSERT_TRUE(::DeleteFileA(TablePath().c_str()));
+
+  form_.PressStartStop();
+  form_.Close();
+  ASSERT_NO_FATAL_FAILURE(ExpectExitWithoutDialog());
+
+  for (const auto& [key, value] : std::vector<std::array<std::string, 2>>{
+           {"ComPort", std::to_string(kCom3)},
+           {"Speed", std::to_string(kSpeed9600)},
+           {"Channel", "1"},
+           {"TimeOut", std::to_string(kShortTimeOutMs)},
+           {"TimeOutCycle", "20"},
+           {"Server", kTopic},
+           {"Item", "S"},
+       }) {
+    EXPECT_EQ(SavedSetting(key), value) << key;
+  }
+  ExpectTableFile(sensors);
 }
 
 // --- The sensor selector -----------------------------------------------------
@@ -618,7 +671,7 @@ TEST_F(MainFormPollTest, AutoStartPollsWithoutAPress) {
   settings.SetAutoPoll(true);
   ASSERT_NO_FATAL_FAILURE(Prepare(settings));
   std::string error;
-  ASSERT_TRUE(form_.Start(folder_, {}, &error)) << error;
+  ASSERT_TRUE(form_.Start(folder_, /*arguments=*/"", &error)) << error;
 
   EXPECT_TRUE(WaitPane(kSB1Id, kStop)) << Pane(kSB1Id);
   EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
@@ -650,25 +703,25 @@ bool Enabled(const std::optional<UINT>& state) {
 }
 
 TEST_F(MainFormPollTest, SwitchUnlocksTheSettingsItemExceptWhilePolling) {
-  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}}), {"/k"}));
-  EXPECT_TRUE(Enabled(form_.MenuItemState(kSetup1Id)));
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}}), "/k"));
+  EXPECT_TRUE(Enabled(MenuItemState(form_, kSetup1Id)));
   ASSERT_NO_FATAL_FAILURE(StartPolling());
   EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
-  EXPECT_TRUE(Greyed(form_.MenuItemState(kSetup1Id)));
+  EXPECT_TRUE(Greyed(MenuItemState(form_, kSetup1Id)));
   ASSERT_NO_FATAL_FAILURE(StopPolling());
-  EXPECT_TRUE(WaitUntil([&] { return Enabled(form_.MenuItemState(kSetup1Id)); }));
+  EXPECT_TRUE(WaitUntil([&] { return Enabled(MenuItemState(form_, kSetup1Id)); }));
 }
 
 TEST_F(MainFormPollTest, WithoutTheSwitchTheSettingsItemStaysLockedAfterARun) {
   ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
-  EXPECT_TRUE(Greyed(form_.MenuItemState(kSetup1Id)));
+  EXPECT_TRUE(Greyed(MenuItemState(form_, kSetup1Id)));
   ASSERT_NO_FATAL_FAILURE(StartPolling());
   EXPECT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
   ASSERT_NO_FATAL_FAILURE(StopPolling());
   // The stop's texts show from inside the poll loop, which ends as soon as
   // the program has handled what waited in its queue then; the probe is
   // posted only after they were seen.
-  EXPECT_TRUE(Greyed(form_.MenuItemState(kSetup1Id)));
+  EXPECT_TRUE(Greyed(MenuItemState(form_, kSetup1Id)));
   // The run has ended: the close goes ahead without a question.
   ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
 }

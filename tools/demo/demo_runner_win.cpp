@@ -33,11 +33,13 @@
 #include "tools/clock_text.h"
 #include "tools/demo/dde_links_win.h"
 #include "tools/demo/png_file.h"
-#include "tools/demo/remote_quorvel_win.h"
 #include "tools/demo/screenshot_win.h"
+#include "tools/remote/message_wait_win.h"
+#include "tools/remote/quorvel_remote_win.h"
 
 namespace {
 
+using namespace quorvel::remote;
 using namespace quorvel::tools;
 
 constexpr char kProgram[] = "QuorvelDemo";
@@ -182,7 +184,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   RemoteQuorvel quorvel;
-  if (!quorvel.Start(folder, &error)) {
+  if (!quorvel.Start(folder, /*arguments=*/"", &error)) {
     Fail(error);
     return 1;
   }
@@ -222,15 +224,14 @@ int main(int argc, char** argv) {
   }
   links->Unlink();
   links.reset();
-  const std::optional<DWORD> code = quorvel.Close();
-  if (quorvel.refused_closes() > 0) {
-    Print("(Quorvel.exe refused the first close: its poll loop was still ending)");
-  }
-  if (code) {
-    Print("Quorvel.exe closed, exit code " + std::to_string(*code));
+  quorvel.Close();
+  const RemoteQuorvel::Ending ending = quorvel.WaitExitOrDialog();
+  if (ending.exit_code) {
+    Print("Quorvel.exe closed, exit code " + std::to_string(*ending.exit_code));
   } else {
-    Fail("Quorvel.exe did not close; ended by its handle");
+    Fail("Quorvel.exe did not close (it " + RemoteQuorvel::Describe(ending) +
+         "); ended by its handle");
     quorvel.Terminate();
   }
-  return ok && code == std::optional<DWORD>(0) ? 0 : 1;
+  return ok && ending.exit_code == std::optional<DWORD>(0) ? 0 : 1;
 }

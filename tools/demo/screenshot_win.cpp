@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "tools/demo/remote_quorvel_win.h"
+#include "tools/remote/message_wait_win.h"
 
 namespace quorvel::tools {
 
@@ -102,7 +102,7 @@ bool CaptureWindow(HWND window, DWORD timeout_ms, RgbImage* image, std::string* 
   };
   ::RedrawWindow(window, /*lprcUpdate=*/nullptr, /*hrgnUpdate=*/nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-  if (!PumpUntil([&] { return !PaintPending(window); }, left()) || !RoundTrip(window)) {
+  if (!remote::PumpUntil([&] { return !PaintPending(window); }, left()) || !RoundTrip(window)) {
     *error = "the window did not repaint";
     return false;
   }
