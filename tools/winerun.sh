@@ -9,7 +9,7 @@
 #
 # Usage: winerun.sh --native DIR [options] -- PROGRAM.exe [ARG...]
 #   --native DIR      native build tree (simulator and modem-line library)
-#   --template DIR    template prefix, made once if missing (default DIR/wine-template-2)
+#   --template DIR    template prefix, made once if missing (default DIR/wine-template-3)
 #   --map COMn=KIND   KIND: dir (cannot be opened), file (not a character device),
 #                     null (/dev/null: refuses the line settings), missing
 #   --sim "ARGS"      start the simulator with these arguments; @RUN@ stands
@@ -44,7 +44,7 @@ done
 [ -n "$native" ] || die "--native is required"
 [ $# -ge 1 ] || die "no program given"
 # Named by its recipe's version, so a changed recipe makes a new template.
-template=${template:-$native/wine-template-2}
+template=${template:-$native/wine-template-3}
 
 wine_bin=/usr/lib/wine/wine64
 wineserver_bin=/usr/lib/wine/wineserver64
@@ -122,6 +122,10 @@ make_template() {
   # No window manager runs on the test display: Wine draws the windows'
   # captions and frames itself, so screenshots show whole windows.
   printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' >>"$tmp/user.reg"
+  # The caption buttons' symbols come from the Marlett font (fonts-wine).
+  for font in /usr/share/wine/fonts/marlett.ttf; do
+    [ -f "$font" ] && cp "$font" "$tmp/drive_c/windows/Fonts/"
+  done
   mv "$tmp" "$template"
 }
 
