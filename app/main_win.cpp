@@ -18,6 +18,7 @@
 #include "config/profile_file_win.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
+#include "config/start_with_windows.h"
 #include "poll/dde_components.h"
 #include "poll/dde_server_win.h"
 #include "ui/error_report_win.h"
@@ -47,6 +48,15 @@ std::vector<std::string> Arguments() {
   ::LocalFree(list);
   return arguments;
 }
+
+// What the program does when a setting changes, whether the user or the
+// settings file changed it.
+class ProgramEffects final : public config::SettingsEffects {
+ public:
+  void StartWithWindowsChanged(bool checked) override {
+    config::RegisterStartWithWindows(checked, ExecutablePath());
+  }
+};
 
 // What creating the settings editor does at start: the stored settings and
 // table, the DDE names, the line speed and the port name. A name that is
@@ -88,7 +98,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   bus::SteadyClock clock;
   bus::Win32MessagePump pump;
   bus::MoreCOM bus(ports, clock, pump);
-  config::Settings settings;
+  ProgramEffects effects;
+  config::Settings settings(&effects);
   const std::string settings_path = config::SettingsPath(ExecutablePath());
 
   ui::MainFormHooks hooks;

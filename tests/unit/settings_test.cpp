@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "config/start_with_windows.h"
 #include "memory_profile.h"
 
 namespace quorvel::config {
@@ -64,6 +65,12 @@ TEST(SettingsPath, BesideTheExecutableNamedAfterIt) {
   EXPECT_EQ(SettingsPath("C:\\a.dir\\Quorvel"), "C:\\a.dir\\Quorvel.ini");
   EXPECT_EQ(SettingsPath("Z:/opt/q/Copy.EXE"), "Z:/opt/q/Copy.ini");
   EXPECT_EQ(SettingsPath("Quorvel.exe"), "Quorvel.ini");
+}
+
+TEST(StartWithWindows, ValueNamedByTheFileName) {
+  EXPECT_EQ(RunValueName("C:\\Program Files\\Plant\\Quorvel.exe"), "Quorvel.exe");
+  EXPECT_EQ(RunValueName("Z:/opt/q/Copy.v2.EXE"), "Copy.v2.EXE");
+  EXPECT_EQ(RunValueName("Quorvel.exe"), "Quorvel.exe");
 }
 
 // A copy, made from settings that are gone by then, tells the same parts of

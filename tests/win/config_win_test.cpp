@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "base/executable_path.h"
 #include "config/profile_file_win.h"
 #include "config/settings_file.h"
+#include "config/start_with_windows.h"
 #include "config/table_file.h"
 
 namespace quorvel::config {
@@ -130,6 +133,74 @@ TEST_F(ConfigWinTest, TableSavesReplaceTheFileWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
                           std::filesystem::directory_iterator()),
             1);  // no temporary file left behind
+}
+
+// The Run value of this prefix's machine key; the tests put the key back as
+// they found it.
+class StartWithWindowsTest : public ::testing::Test {
+ protected:
+  static constexpr char kPath[] = "C:\\Program Files\\Plant\\Quorvel.exe";
+  static constexpr char kName[] = "Quorvel.exe";
+
+  void SetUp() override { TearDown(); }  // the key there, the value not
+  void TearDown() override {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                          nullptr) == ERROR_SUCCESS) {
+      ::RegDeleteValueA(key, kName);
+      ::RegCloseKey(key);
+    }
+  }
+  // The value's type and data; nothing when it is not there.
+  static std::optional<std::pair<DWORD, std::string>> Value() {
+    char data[MAX_PATH] = {};
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, kName, RRF_RT_ANY | RRF_NOEXPAND, &type, data,
+                       &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    return std::pair{type, std::string(data)};
+  }
+};
+
+TEST_F(StartWithWindowsTest, CheckedWritesTheUnquotedPathUncheckedDeletesIt) {
+  RegisterStartWithWindows(true, kPath);
+  EXPECT_EQ(Value(), (std::pair<DWORD, std::string>{REG_SZ, kPath}));
+  RegisterStartWithWindows(true, kPath);
+  EXPECT_EQ(Value(), (std::pair<DWORD, std::string>{REG_SZ, kPath}));
+  RegisterStartWithWindows(false, kPath);
+  EXPECT_EQ(Value(), std::nullopt);
+  RegisterStartWithWindows(false, kPath);  // nothing to delete: nothing happens
+  EXPECT_EQ(Value(), std::nullopt);
+}
+
+TEST_F(StartWithWindowsTest, MissingKeyIsNeitherCreatedNorAnError) {
+  ASSERT_EQ(::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kRunKey), ERROR_SUCCESS);
+  RegisterStartWithWindows(true, kPath);
+  HKEY key = nullptr;
+  EXPECT_NE(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  if (key != nullptr) ::RegCloseKey(key);
+}
+
+TEST_F(StartWithWindowsTest, StoredOptionRegistersAgainOnReading) {
+  // Reading "StartUp"=1 checks the option, with the effect a user's check has.
+  class Registering final : public SettingsEffects {
+   public:
+    void StartWithWindowsChanged(bool checked) override {
+      RegisterStartWithWindows(checked, kPath);
+    }
+  } effects;
+  char temp[MAX_PATH];
+  ASSERT_GT(::GetTempPathA(MAX_PATH, temp), 0u);
+  const std::string ini = std::string(temp) + "quorvel-startup.ini";
+  ASSERT_TRUE(::WritePrivateProfileStringA("SetupForm", "StartUp", "1", ini.c_str()));
+  Settings settings(&effects);
+  Win32ProfileFile profile(ini);
+  ReadIni(profile, settings, std::string(temp) + "quorvel-startup.dde");
+  ::DeleteFileA(ini.c_str());
+  EXPECT_TRUE(settings.StartWithWindows());
+  EXPECT_EQ(Value(), (std::pair<DWORD, std::string>{REG_SZ, kPath}));
 }
 
 }  // namespace
