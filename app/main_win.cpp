@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,13 +24,14 @@
 #include "poll/dde_server_win.h"
 #include "ui/error_report_win.h"
 #include "ui/main_form_win.h"
+#include "ui/message_dialog_win.h"
+#include "ui/setup_form_rules.h"
 
 namespace {
 
 using namespace quorvel;
 
 constexpr char kTitle[] = "Quorvel v.2.1";
-constexpr std::string_view kUnnamedText = " --.-";
 
 void ShowStartupError(const std::string& text) {
   const std::u16string wide = cp1251::ToUtf16(text);
@@ -58,25 +60,25 @@ class ProgramEffects final : public config::SettingsEffects {
   }
 };
 
-// What creating the settings editor does at start: the stored settings and
-// table, the DDE names, the line speed and the port name. A name that is
-// refused is reported and the rest still takes effect.
-void ApplyStoredSettings(ui::TForm1& form, config::Settings& settings, bus::MoreCOM& bus,
-                         const std::string& settings_path) {
-  config::Win32ProfileFile profile(settings_path);
-  config::ReadIni(profile, settings);
-  form.MoveTo(settings.FormLeft(), settings.FormTop());
-  poll::DdeComponents& dde = form.Dde();
-  if (const std::optional<std::string> error = dde.NameItems(settings.ItemPrefix())) {
-    ui::ShowErrorReport(form.Handle(), *error);
+// What the settings dialog's handlers reach outside the dialog.
+class SetupHost final : public ui::SetupFormHost {
+ public:
+  explicit SetupHost(ui::TForm1& form) : form_(form) {}
+  void ShowPortName(std::string_view name) override { form_.ShowPortName(name); }
+  void FillSensorList() override { form_.FillSensorList(); }
+  void Warn(ui::SetupWarning warning) override {
+    const bool table = warning == ui::SetupWarning::kTableNotNumeric;
+    const std::array<ui::DialogButton, 1> button{
+        {table ? ui::DialogButton{u"Cancel", IDCANCEL} : ui::DialogButton{u"OK", IDOK}}};
+    ui::ShowMessageDialog(form_.Handle(), u"Warning",
+                          cp1251::ToUtf16(ui::SetupWarningText(warning)), ui::DialogIcon::kWarning,
+                          button);
   }
-  for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(kUnnamedText);
-  if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
-    ui::ShowErrorReport(form.Handle(), *error);
-  }
-  bus.BaudRate = settings.BaudRate();
-  form.ShowPortName(settings.ComPortName());
-}
+  void ReportError(const std::string& text) override { ui::ShowErrorReport(form_.Handle(), text); }
+
+ private:
+  ui::TForm1& form_;
+};
 
 }  // namespace
 
@@ -117,7 +119,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     ShowStartupError("Cannot create the main window");
     return 1;
   }
-  ApplyStoredSettings(*form, settings, bus, settings_path);
+  // What creating the settings dialog does: the stored settings and table,
+  // the DDE names, the line speed and the port name.
+  {
+    config::Win32ProfileFile profile(settings_path);
+    config::ReadIni(profile, settings);
+  }
+  form->MoveTo(settings.FormLeft(), settings.FormTop());
+  SetupHost setup_host(*form);
+  ui::ApplyStoredSettings(settings, form->Dde(), bus.BaudRate, setup_host);
   form->Show(show);
 
   // A WM_QUIT that a pump inside a handler took ends the loop as well.

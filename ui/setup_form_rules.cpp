@@ -1,0 +1,81 @@
+#include "ui/setup_form_rules.h"
+
+#include "base/cp1251.h"
+#include "config/sensor_table.h"
+
+namespace quorvel::ui {
+
+namespace {
+
+constexpr std::string_view kUnnamedText = " --.-";
+
+}  // namespace
+
+std::string SetupWarningText(SetupWarning warning) {
+  switch (warning) {
+    case SetupWarning::kTableNotNumeric:
+      return std::string(cp1251::Text("Все параметры должны быть численными!"));
+    case SetupWarning::kNoWorkbookFile:
+      return std::string(
+          cp1251::Text("Небыл указан файл Excel для запуска!\r"
+                       "Уберите галочку или укажите путь и имя файла."));
+  }
+  return {};
+}
+
+bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dde,
+                       SetupFormHost& host) {
+  bool named = true;
+  if (const std::optional<std::string> error = dde.NameItems(settings.ItemPrefix())) {
+    host.ReportError(*error);
+    named = false;
+  } else {
+    for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(kUnnamedText);
+  }
+  if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
+    host.ReportError(*error);
+    named = false;
+  }
+  return named;
+}
+
+void ApplyStoredSettings(const config::Settings& settings, poll::DdeComponents& dde,
+                         std::int32_t& baud_rate, SetupFormHost& host) {
+  NameDdeComponents(settings, dde, host);
+  baud_rate = settings.BaudRate();
+  host.ShowPortName(settings.ComPortName());
+}
+
+bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHost& host) {
+  if (!config::ValidateSensorTable(settings.table())) {
+    host.Warn(SetupWarning::kTableNotNumeric);
+    return false;
+  }
+  host.ShowPortName(settings.ComPortName());
+  const bool named = NameDdeComponents(settings, dde, host);
+  config::RenameSensorRows(settings.table(), settings.ItemPrefix());
+  if (settings.OpenWorkbook() && settings.WorkbookPath().empty()) {
+    host.Warn(SetupWarning::kNoWorkbookFile);
+    return false;
+  }
+  // A refused name keeps the dialog open, where the user can mend it.
+  return named;
+}
+
+bool FormClose(const config::Settings& settings, SetupFormHost& host) {
+  host.FillSensorList();
+  if (!config::ValidateSensorTable(settings.table())) {
+    host.Warn(SetupWarning::kTableNotNumeric);
+    return false;
+  }
+  return true;
+}
+
+std::string SG1GridHint(int row, int col) {
+  if (row != 0) return {};
+  if (col == 1) return std::string(cp1251::Text("Сетевой адрес прибора"));
+  if (col == 2) return std::string(cp1251::Text("Физический номер канала "));
+  return {};
+}
+
+}  // namespace quorvel::ui

@@ -1,0 +1,55 @@
+// What the settings dialog's handlers do with the settings, the sensor table
+// and the DDE names, apart from its controls. The dialog and the program's
+// start-up call these; the host is what lies outside the dialog.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/settings.h"
+#include "poll/dde_components.h"
+
+namespace quorvel::ui {
+
+enum class SetupWarning {
+  kTableNotNumeric,  // "Все параметры должны быть численными!", title "Warning", "Cancel"
+  kNoWorkbookFile,   // the two-line workbook warning, title "Warning", "OK"
+};
+std::string SetupWarningText(SetupWarning warning);
+
+class SetupFormHost {
+ public:
+  virtual ~SetupFormHost() = default;
+  // The main window's port pane.
+  virtual void ShowPortName(std::string_view name) = 0;
+  // The main window's sensor list, rebuilt from the table.
+  virtual void FillSensorList() = 0;
+  virtual void Warn(SetupWarning warning) = 0;
+  // The program's general error report.
+  virtual void ReportError(const std::string& text) = 0;
+};
+
+// The item names from the prefix, every value reset to " --.-"; then the
+// topic. A refused name is reported and the rest still takes effect; a
+// refused prefix changes no item. False when a name was refused.
+bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dde,
+                       SetupFormHost& host);
+
+// The dialog's creation after the settings file was read: the DDE names, the
+// line speed, the port name.
+void ApplyStoredSettings(const config::Settings& settings, poll::DdeComponents& dde,
+                         std::int32_t& baud_rate, SetupFormHost& host);
+
+// OK: the table must be valid; then the port name, the DDE names, the
+// table's names and the workbook check. True when the dialog may close (the
+// close then runs FormClose).
+bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHost& host);
+
+// Any close: the main window's list is rebuilt, then the table must be valid.
+bool FormClose(const config::Settings& settings, SetupFormHost& host);
+
+// The hint of a grid cell: the header's address and channel cells have one.
+std::string SG1GridHint(int row, int col);
+
+}  // namespace quorvel::ui
