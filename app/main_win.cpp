@@ -64,7 +64,7 @@ class ProgramEffects final : public config::SettingsEffects {
 class SetupHost final : public ui::SetupFormHost {
  public:
   explicit SetupHost(ui::TForm1& form) : form_(form) {}
-  void ShowPortName(std::string_view name) override { form_.ShowPortName(name); }
+  void ShowPortName(std::string_view name) override { form_.ShowPort(name); }
   void FillSensorList() override { form_.FillSensorList(); }
   void Warn(ui::SetupWarning warning) override {
     const bool table = warning == ui::SetupWarning::kTableNotNumeric;

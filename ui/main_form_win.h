@@ -61,8 +61,6 @@ class TForm1 final : public poll::PollWindow {
 
   // Moves the window's top-left corner (the stored position).
   void MoveTo(int left, int top);
-  // The port pane (the settings' port choice).
-  void ShowPortName(std::string_view name) { ShowPort(name); }
   // The sensor list from the table's name column; the first entry chosen.
   void FillSensorList();
   // The user's decimal separator, read again from the user's default locale.

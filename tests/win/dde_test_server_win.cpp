@@ -22,23 +22,13 @@
 
 #include "base/executable_path.h"
 #include "poll/dde_server.h"
+#include "tests/win/crash_exit_win.h"
 #include "tests/win/dde_test_host_win.h"
 
 namespace {
 
 constexpr UINT kLineMessage = WM_APP + 1;  // lParam: a std::string* to take over
 constexpr UINT kEndMessage = WM_APP + 2;   // stdin ended
-
-// A crash ends the process at once, with a line on stderr: under Wine the
-// debugger that would start instead can keep a test waiting to its time-out.
-LONG WINAPI OnCrash(EXCEPTION_POINTERS* exception) {
-  std::fprintf(stderr, "DdeTestServer: crashed, exception 0x%08lX at %p\n",
-               exception->ExceptionRecord->ExceptionCode,
-               exception->ExceptionRecord->ExceptionAddress);
-  std::fflush(stderr);
-  ::TerminateProcess(::GetCurrentProcess(), 3);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
 
 void PrintLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -76,7 +66,7 @@ void ReadCommands(DWORD main_thread) {
 }  // namespace
 
 int main() {
-  ::SetUnhandledExceptionFilter(OnCrash);
+  quorvel::testing::ExitOnCrash();
   // Lines end in LF alone, whatever the C runtime's text mode would add.
   _setmode(_fileno(stdout), _O_BINARY);
 

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
+#include "tests/win/crash_exit_win.h"
 #include "tests/win/dde_child_win.h"
 #include "tests/win/dde_text.h"
 #include "tools/dde_client/ddeml_win.h"
@@ -112,17 +113,7 @@ struct Update {
   std::string data;
 };
 
-// A crash ends this program at once: under Wine the debugger that would
-// start instead keeps the run waiting to its time-out.
-LONG WINAPI OnCrash(EXCEPTION_POINTERS* exception) {
-  std::fprintf(stderr, "dde_win_tests: crashed, exception 0x%08lX at %p\n",
-               exception->ExceptionRecord->ExceptionCode,
-               exception->ExceptionRecord->ExceptionAddress);
-  std::fflush(stderr);
-  ::TerminateProcess(::GetCurrentProcess(), 3);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
-const auto g_crash_filter = ::SetUnhandledExceptionFilter(OnCrash);
+[[maybe_unused]] const bool g_exit_on_crash = ExitOnCrash();
 
 class DdeWinTest;
 DdeWinTest* g_test = nullptr;

@@ -30,6 +30,7 @@
 #include "config/sensor_table.h"
 #include "config/settings.h"
 #include "config/table_file.h"
+#include "tests/win/crash_exit_win.h"
 #include "tests/win/dde_child_win.h"
 #include "tests/win/dde_text.h"
 #include "tests/win/form_driver_win.h"
@@ -173,17 +174,7 @@ std::optional<LoggedRequest> ParseLogLine(const std::string& line) {
   return request;
 }
 
-// A crash ends this program at once: under Wine the debugger that would
-// start instead keeps the run waiting to its time-out.
-LONG WINAPI OnCrash(EXCEPTION_POINTERS* exception) {
-  std::fprintf(stderr, "main_form_win_tests: crashed, exception 0x%08lX at %p\n",
-               exception->ExceptionRecord->ExceptionCode,
-               exception->ExceptionRecord->ExceptionAddress);
-  std::fflush(stderr);
-  ::TerminateProcess(::GetCurrentProcess(), 3);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
-const auto g_crash_filter = ::SetUnhandledExceptionFilter(OnCrash);
+[[maybe_unused]] const bool g_exit_on_crash = ExitOnCrash();
 
 class MainFormTest : public ::testing::Test {
  protected:
@@ -504,15 +495,6 @@ TEST_F(MainFormPollTest, SilentDeviceIsAskedOncePerTimeOutAndPause) {
   }
 }
 
-BOOL CALLBACK CollectButton(HWND child, LPARAM out) {
-  wchar_t window_class[32] = {};
-  ::GetClassNameW(child, window_class, static_cast<int>(std::size(window_class)));
-  if (::lstrcmpiW(window_class, L"Button") == 0) {
-    reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
-  }
-  return TRUE;
-}
-
 TEST_F(MainFormPollTest, CloseWhilePollingIsRefusedWithAMessageAndPollingGoesOn) {
   ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
   ChildProcess& client = Advise({"S1"});
@@ -524,8 +506,7 @@ TEST_F(MainFormPollTest, CloseWhilePollingIsRefusedWithAMessageAndPollingGoesOn)
   ASSERT_NE(dialog, nullptr) << "no dialog on the close";
   EXPECT_EQ(Utf8(WindowText(dialog)), "Error");
   EXPECT_EQ(Utf8(WindowText(::GetDlgItem(dialog, kMessageTextId))), kPolling);
-  std::vector<HWND> buttons;
-  ::EnumChildWindows(dialog, CollectButton, reinterpret_cast<LPARAM>(&buttons));
+  const std::vector<HWND> buttons = remote::DialogButtons(dialog);
   ASSERT_EQ(buttons.size(), 1u);
   EXPECT_EQ(::GetDlgCtrlID(buttons[0]), IDYES);
   EXPECT_EQ(Utf8(WindowText(buttons[0])), "&Yes");

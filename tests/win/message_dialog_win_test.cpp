@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
+#include "tools/remote/quorvel_remote_win.h"
 
 namespace quorvel::ui {
 namespace {
@@ -89,15 +90,6 @@ struct Seen {
   bool close_greyed = false;
 };
 
-BOOL CALLBACK CollectButton(HWND child, LPARAM out) {
-  wchar_t window_class[32] = {};
-  ::GetClassNameW(child, window_class, static_cast<int>(std::size(window_class)));
-  if (::lstrcmpiW(window_class, L"Button") == 0) {
-    reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
-  }
-  return TRUE;
-}
-
 Seen Observe(HWND dialog) {
   Seen seen;
   seen.found = true;
@@ -133,8 +125,7 @@ Seen Observe(HWND dialog) {
   seen.has_icon_control = icon != nullptr;
   if (icon != nullptr) seen.icon = reinterpret_cast<HICON>(::SendMessageW(icon, STM_GETICON, 0, 0));
 
-  std::vector<HWND> buttons;
-  ::EnumChildWindows(dialog, CollectButton, reinterpret_cast<LPARAM>(&buttons));
+  const std::vector<HWND> buttons = remote::DialogButtons(dialog);
   for (HWND window : buttons) {
     ButtonSeen button;
     button.window = window;

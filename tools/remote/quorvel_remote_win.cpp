@@ -102,6 +102,20 @@ std::string Utf8(std::u16string_view text) {
   return out;
 }
 
+std::vector<HWND> DialogButtons(HWND dialog) {
+  std::vector<HWND> buttons;
+  ::EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM out) -> BOOL {
+        if (::lstrcmpiW(ClassName(child).c_str(), L"Button") == 0) {
+          reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&buttons));
+  return buttons;
+}
+
 std::u16string WindowText(HWND window) {
   const std::optional<LRESULT> length = Ask(window, WM_GETTEXTLENGTH, 0, 0);
   if (!length || *length <= 0) return {};

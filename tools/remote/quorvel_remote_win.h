@@ -59,6 +59,9 @@ void SetSensor(config::Settings& settings, int row, int address, int channel);
 bool PrepareFolder(const std::string& program, const std::string& folder,
                    const config::Settings& settings, std::string* error);
 
+// The push buttons of a dialog, in the order of its child windows.
+std::vector<HWND> DialogButtons(HWND dialog);
+
 class RemoteQuorvel {
  public:
   // How a wait for the end of the program came out: its exit code once it
