@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,7 @@
 #include "ui/main_form_win.h"
 #include "ui/message_dialog_win.h"
 #include "ui/setup_form_rules.h"
+#include "ui/setup_form_win.h"
 
 namespace {
 
@@ -60,24 +62,27 @@ class ProgramEffects final : public config::SettingsEffects {
   }
 };
 
-// What the settings dialog's handlers reach outside the dialog.
+// What the settings dialog's handlers reach outside the dialog. Its boxes
+// are owned by the dialog while it shows (a box disables its owner until it
+// closes, and gives it back enabled), by the main window otherwise.
 class SetupHost final : public ui::SetupFormHost {
  public:
-  explicit SetupHost(ui::TForm1& form) : form_(form) {}
+  SetupHost(ui::TForm1& form, std::function<HWND()> owner)
+      : form_(form), owner_(std::move(owner)) {}
   void ShowPortName(std::string_view name) override { form_.ShowPort(name); }
   void FillSensorList() override { form_.FillSensorList(); }
   void Warn(ui::SetupWarning warning) override {
     const bool table = warning == ui::SetupWarning::kTableNotNumeric;
     const std::array<ui::DialogButton, 1> button{
         {table ? ui::DialogButton{u"Cancel", IDCANCEL} : ui::DialogButton{u"OK", IDOK}}};
-    ui::ShowMessageDialog(form_.Handle(), u"Warning",
-                          cp1251::ToUtf16(ui::SetupWarningText(warning)), ui::DialogIcon::kWarning,
-                          button);
+    ui::ShowMessageDialog(owner_(), u"Warning", cp1251::ToUtf16(ui::SetupWarningText(warning)),
+                          ui::DialogIcon::kWarning, button);
   }
-  void ReportError(const std::string& text) override { ui::ShowErrorReport(form_.Handle(), text); }
+  void ReportError(const std::string& text) override { ui::ShowErrorReport(owner_(), text); }
 
  private:
   ui::TForm1& form_;
+  std::function<HWND()> owner_;
 };
 
 }  // namespace
@@ -104,14 +109,28 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   config::Settings settings(&effects);
   const std::string settings_path = config::SettingsPath(ExecutablePath());
 
+  std::unique_ptr<ui::TForm1> form;
+  std::unique_ptr<ui::TSetupForm> setup;
+  // The window that owns a box shown now: the settings dialog while it
+  // shows, else the main window.
+  const auto owner = [&]() -> HWND {
+    if (setup && setup->Visible()) return setup->Handle();
+    return form ? form->Handle() : nullptr;
+  };
   ui::MainFormHooks hooks;
   hooks.save_settings = [&]() -> std::optional<std::string> {
     config::Win32ProfileFile profile(settings_path);
-    return config::WriteIni(profile, settings, settings_path, /*table_id=*/0);
+    // The table file records the grid that saved it.
+    const auto grid = static_cast<std::int32_t>(
+        reinterpret_cast<std::intptr_t>(setup ? setup->GridHandle() : nullptr));
+    return config::WriteIni(profile, settings, settings_path, grid);
   };
-  std::unique_ptr<ui::TForm1> form;
-  hooks.report_error = [&](const std::string& text) {
-    ui::ShowErrorReport(form ? form->Handle() : nullptr, text);
+  hooks.report_error = [&](const std::string& text) { ui::ShowErrorReport(owner(), text); };
+  hooks.show_setup = [&]() {
+    if (setup) setup->ShowModal();
+  };
+  hooks.enable_workbook_controls = [&](bool enabled) {
+    if (setup) setup->EnableWorkbookControls(enabled);
   };
   form = std::make_unique<ui::TForm1>(instance, dde->Manager(), main_form, bus, clock, pump,
                                       settings, hooks);
@@ -119,15 +138,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     ShowStartupError("Cannot create the main window");
     return 1;
   }
-  // What creating the settings dialog does: the stored settings and table,
-  // the DDE names, the line speed and the port name.
-  {
+  // The settings dialog's creation reads the stored settings and the table
+  // and applies them: the DDE names, the line speed, the port name.
+  SetupHost setup_host(*form, owner);
+  ui::SetupFormHooks setup_hooks;
+  setup_hooks.read_ini = [&]() {
     config::Win32ProfileFile profile(settings_path);
     config::ReadIni(profile, settings);
+  };
+  setup_hooks.report_error = hooks.report_error;
+  setup = std::make_unique<ui::TSetupForm>(instance, form->Handle(), form->Images(), settings,
+                                           form->Dde(), bus.BaudRate, setup_host, setup_hooks);
+  if (!setup->Create()) {
+    ShowStartupError("Cannot create the settings dialog");
+    return 1;
   }
   form->MoveTo(settings.FormLeft(), settings.FormTop());
-  SetupHost setup_host(*form);
-  ui::ApplyStoredSettings(settings, form->Dde(), bus.BaudRate, setup_host);
   form->Show(show);
 
   // A WM_QUIT that a pump inside a handler took ends the loop as well.
@@ -139,6 +165,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     ::DispatchMessageW(&msg);
   }
   pump.set_dialog_window(nullptr);
+  setup.reset();
   form.reset();
   bus.ClosePorts();
   dde->Manager().RemoveForm(&main_form);

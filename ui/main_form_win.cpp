@@ -1,17 +1,18 @@
 #include "ui/main_form_win.h"
 
 #include <array>
-#include <exception>
 #include <stdexcept>
 #include <utility>
 
 #include "base/cp1251.h"
 #include "base/executable_path.h"
 #include "ui/error_report_win.h"
+#include "ui/glyph_button_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/main_form_rules.h"
 #include "ui/message_dialog_win.h"
 #include "ui/resource_ids.h"
+#include "ui/window_proc_win.h"
 
 namespace quorvel::ui {
 
@@ -70,7 +71,7 @@ TForm1::~TForm1() {
 bool TForm1::Create(const std::vector<std::string>& arguments) {
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = WindowProc;
+  window_class.lpfnWndProc = ObjectWindowProc<TForm1>;
   window_class.hInstance = instance_;
   window_class.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(QUORVEL_ICON_ID));
   window_class.hIconSm = static_cast<HICON>(::LoadImageW(
@@ -345,33 +346,7 @@ void TForm1::UpdateClock() {
 // Drawing
 
 void TForm1::DrawButton(const DRAWITEMSTRUCT& item) {
-  const HDC dc = item.hDC;
-  RECT rect = item.rcItem;
-  const bool pushed = (item.itemState & ODS_SELECTED) != 0;
-  const bool disabled = (item.itemState & ODS_DISABLED) != 0;
-  ::DrawFrameControl(dc, &rect, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
-
-  wchar_t caption[32] = {};
-  const int length = ::GetWindowTextW(item.hwndItem, caption, 32);
-  const HGDIOBJ old_font = ::SelectObject(dc, font_.get());
-  SIZE extent{};
-  ::GetTextExtentPoint32W(dc, caption, length, &extent);
-  constexpr int kGap = 4;
-  const int shift = pushed ? 1 : 0;
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  const int left = rect.left + (width - kImageSize - kGap - extent.cx) / 2 + shift;
-  ::ImageList_Draw(images_.get(), disabled ? kImageCross : button_image_, dc, left,
-                   rect.top + (height - kImageSize) / 2 + shift, ILD_TRANSPARENT);
-  ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, ::GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-  RECT text_rect{left + kImageSize + kGap, rect.top + shift, rect.right, rect.bottom + shift};
-  ::DrawTextW(dc, caption, length, &text_rect, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
-  ::SelectObject(dc, old_font);
-  if ((item.itemState & ODS_FOCUS) != 0) {
-    ::InflateRect(&rect, -4, -4);
-    ::DrawFocusRect(dc, &rect);
-  }
+  DrawGlyphButton(item, font_.get(), images_.get(), button_image_, kImageCross);
 }
 
 void TForm1::MeasureMenuItem(MEASUREITEMSTRUCT& item) {
@@ -394,25 +369,13 @@ void TForm1::DrawMenuItem(const DRAWITEMSTRUCT& item) {
 
 // Messages
 
-LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-    auto* self = static_cast<TForm1*>(create->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TForm1*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr) return ::DefWindowProcW(window, message, wparam, lparam);
-  // Nothing may leave a window procedure by exception: what escapes a
-  // handler goes to the general error report, and the program goes on.
-  try {
-    return self->OnMessage(message, wparam, lparam);
-  } catch (const std::exception& error) {
-    if (self->hooks_.report_error) self->hooks_.report_error(error.what());
-  } catch (...) {
-    if (self->hooks_.report_error) self->hooks_.report_error("Unknown error");
-  }
-  return 0;
+void TForm1::Attach(HWND window) {
+  window_ = window;
+  if (window == nullptr) menu_ = nullptr;  // destroyed with the window
+}
+
+void TForm1::ReportError(const std::string& text) {
+  if (hooks_.report_error) hooks_.report_error(text);
 }
 
 LRESULT TForm1::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -453,12 +416,6 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       ::KillTimer(window_, kTimer2);
       ::PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY: {
-      const HWND window = std::exchange(window_, nullptr);
-      menu_ = nullptr;  // destroyed with the window
-      ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-      return ::DefWindowProcW(window, message, wparam, lparam);
-    }
     default:
       break;
   }

@@ -21,6 +21,7 @@
 #include "poll/poll_window.h"
 #include "ui/gdi_object_win.h"
 #include "ui/image_list_win.h"
+#include "ui/window_proc_win.h"
 
 namespace quorvel::ui {
 
@@ -81,7 +82,10 @@ class TForm1 final : public poll::PollWindow {
   void Publish(int index, std::string_view text) override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  template <typename Owner>
+  friend LRESULT CALLBACK ObjectWindowProc(HWND, UINT, WPARAM, LPARAM);
+  void Attach(HWND window);
+  void ReportError(const std::string& text);
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
   HMENU CreateMainMenu();

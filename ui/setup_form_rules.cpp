@@ -1,6 +1,7 @@
 #include "ui/setup_form_rules.h"
 
 #include "base/cp1251.h"
+#include "config/integer_text.h"
 #include "config/sensor_table.h"
 
 namespace quorvel::ui {
@@ -69,6 +70,24 @@ bool FormClose(const config::Settings& settings, SetupFormHost& host) {
     return false;
   }
   return true;
+}
+
+int SpinValue(std::string_view text, config::Range range) {
+  const std::optional<std::int32_t> value = config::ParseIntegerText(text);
+  return value ? *value : range.min;
+}
+
+std::string SpinHeldText(std::string_view text, config::Range range) {
+  return std::to_string(range.Clamp(SpinValue(text, range)));
+}
+
+std::string SpinSteppedText(std::string_view text, int delta, config::Range range) {
+  // Summed wide: a value near the ends of int plus a step must not wrap.
+  const long long stepped = static_cast<long long>(SpinValue(text, range)) + delta;
+  const long long held = stepped < range.min   ? range.min
+                         : stepped > range.max ? range.max
+                                               : stepped;
+  return std::to_string(held);
 }
 
 std::string SG1GridHint(int row, int col) {

@@ -49,6 +49,15 @@ bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHo
 // Any close: the main window's list is rebuilt, then the table must be valid.
 bool FormClose(const config::Settings& settings, SetupFormHost& host);
 
+// The number boxes (sensor count, reply time-out, cycle interval): their
+// text read as a number, text that cannot be read giving the minimum.
+int SpinValue(std::string_view text, config::Range range);
+// The text a box is left with when it loses the focus: its value held
+// within the range.
+std::string SpinHeldText(std::string_view text, config::Range range);
+// The text after the spin buttons step the box by `delta`, within the range.
+std::string SpinSteppedText(std::string_view text, int delta, config::Range range);
+
 // The hint of a grid cell: the header's address and channel cells have one.
 std::string SG1GridHint(int row, int col);
 

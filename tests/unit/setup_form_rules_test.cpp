@@ -127,6 +127,39 @@ TEST(SetupGrid, HeaderHints) {
   EXPECT_EQ(SG1GridHint(1, 1), "");
 }
 
+TEST(SetupNumberBoxes, LeavingTheBoxHoldsItsValueInRange) {
+  struct Case {
+    const char* text;
+    config::Range range;
+    const char* held;
+  };
+  const Case cases[] = {
+      {"250", config::kSensorCountRange, "250"},
+      {"0", config::kSensorCountRange, "1"},
+      {"900", config::kSensorCountRange, "500"},
+      {"", config::kSensorCountRange, "1"},
+      {"12a", config::kTimeOutRange, "100"},
+      {"50", config::kTimeOutRange, "100"},
+      {"$10", config::kCycleRange, "16"},
+      {"4000000", config::kCycleRange, "3600000"},
+      {"99999999999", config::kTimeOutRange, "100"},  // beyond 32 bits: unreadable
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SpinHeldText(c.text, c.range), c.held) << c.text;
+  }
+}
+
+TEST(SetupNumberBoxes, SpinButtonsStepWithinRange) {
+  EXPECT_EQ(SpinSteppedText("3", 1, config::kSensorCountRange), "4");
+  EXPECT_EQ(SpinSteppedText("3", -1, config::kSensorCountRange), "2");
+  EXPECT_EQ(SpinSteppedText("500", 1, config::kSensorCountRange), "500");
+  EXPECT_EQ(SpinSteppedText("1", -1, config::kSensorCountRange), "1");
+  // Unreadable text steps from the minimum; a value beyond the range comes back into it.
+  EXPECT_EQ(SpinSteppedText("x", 1, config::kTimeOutRange), "101");
+  EXPECT_EQ(SpinSteppedText("2147483647", 1, config::kCycleRange), "3600000");
+  EXPECT_EQ(SpinSteppedText("-2147483648", -1, config::kCycleRange), "0");
+}
+
 TEST(SetupWarnings, Texts) {
   EXPECT_EQ(SetupWarningText(SetupWarning::kTableNotNumeric),
             cp1251::FromUtf8("Все параметры должны быть численными!"));

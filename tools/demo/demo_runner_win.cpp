@@ -3,7 +3,8 @@
 // receive, one line per update, as it arrives. Run by demo.sh under Wine.
 //
 //   QuorvelDemo.exe [--port N] [--baud B] [--timeout MS] [--interval MS]
-//                   [--seconds S] [--screenshot FILE] [--program EXE] ADDR:CH...
+//                   [--seconds S] [--screenshot FILE] [--setup-screenshots DIR]
+//                   [--program EXE] ADDR:CH...
 //
 // Each ADDR:CH is one sensor, in order S1, S2, ... (device address and
 // channel). The program gets a folder of its own in the run (QUORVEL_RUN):
@@ -16,9 +17,14 @@
 // seconds of polling: it saves a picture of the main window as a PNG
 // (--screenshot, a Unix or Windows path), stops polling, unlinks, closes the
 // program and prints its exit code; without, it runs until the program ends
-// or the run is stopped.
+// or the run is stopped. With --setup-screenshots (and --seconds) it also
+// opens the settings dialog once polling has stopped and saves a picture of
+// each of its pages in DIR: setup-general.png, setup-exchange.png,
+// setup-dde.png.
 // Exit codes: 0 done, 1 a step failed, 2 bad command line.
 #include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +42,8 @@
 #include "tools/demo/screenshot_win.h"
 #include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
+#include "ui/main_form_ids.h"
+#include "ui/setup_form_ids.h"
 
 namespace {
 
@@ -57,6 +65,7 @@ struct Options {
   int interval_ms = 500;
   double seconds = -1;
   std::string screenshot;
+  std::string setup_screenshots;
   std::string program;
   std::vector<Sensor> sensors;
 };
@@ -97,6 +106,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       number(o.seconds);
     } else if (arg == "--screenshot") {
       text(o.screenshot);
+    } else if (arg == "--setup-screenshots") {
+      text(o.setup_screenshots);
     } else if (arg == "--program") {
       text(o.program);
     } else if (const std::size_t colon = arg.find(':'); colon != std::string_view::npos) {
@@ -127,7 +138,7 @@ std::string UpdateText(std::string_view bytes) {
   return quorvel::cp1251::ToUtf8(bytes);
 }
 
-bool SaveScreenshot(HWND window, const std::string& path) {
+bool SaveScreenshot(HWND window, const std::string& path, std::string_view what) {
   RgbImage image;
   std::string error;
   if (!CaptureWindow(window, kCaptureMs, &image, &error)) {
@@ -143,9 +154,55 @@ bool SaveScreenshot(HWND window, const std::string& path) {
     Fail("cannot write " + file);
     return false;
   }
-  Print("Screenshot of the main window (" + std::to_string(image.width) + "x" +
+  Print("Screenshot of " + std::string(what) + " (" + std::to_string(image.width) + "x" +
         std::to_string(image.height) + "): " + path);
   return true;
+}
+
+// The settings dialog of the program, once it shows; null when it did not.
+HWND WaitSetupDialog(const RemoteQuorvel& quorvel) {
+  HWND dialog = nullptr;
+  PumpUntil(
+      [&] {
+        dialog = ::FindWindowW(quorvel::ui::kSetupFormClass, /*lpWindowName=*/nullptr);
+        DWORD pid = 0;
+        if (dialog != nullptr) ::GetWindowThreadProcessId(dialog, &pid);
+        return dialog != nullptr && pid == quorvel.Pid() && ::IsWindowVisible(dialog);
+      },
+      kProgramWaitMs);
+  return dialog != nullptr && ::IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+// Opens the settings dialog and saves a picture of each page it shows, then
+// closes it.
+bool SaveSetupScreenshots(const RemoteQuorvel& quorvel, const std::string& folder) {
+  ::PostMessageW(quorvel.Main(), WM_COMMAND, quorvel::ui::kSetup1Id, 0);
+  const HWND dialog = WaitSetupDialog(quorvel);
+  if (dialog == nullptr) {
+    Fail("the settings dialog did not open");
+    return false;
+  }
+  const HWND tabs = ::GetDlgItem(dialog, quorvel::ui::kRzPageControl1Id);
+  const char* const names[] = {"general", "exchange", "dde"};
+  bool ok = true;
+  for (int tab = 0; tab < static_cast<int>(std::size(names)) && ok; ++tab) {
+    // The tabs answer the arrow keys as a user's keyboard would press them.
+    while (ok && ::SendMessageW(tabs, TCM_GETCURSEL, 0, 0) != tab) {
+      ::PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+      ok = PumpUntil([&] { return ::SendMessageW(tabs, TCM_GETCURSEL, 0, 0) >= tab; },
+                     kProgramWaitMs);
+    }
+    if (!ok) Fail("the settings dialog did not turn its page");
+    const std::string sep = folder.ends_with('/') || folder.ends_with('\\') ? "" : "/";
+    ok = ok && SaveScreenshot(dialog, folder + sep + "setup-" + names[tab] + ".png",
+                              std::string("the settings page ") + names[tab]);
+  }
+  ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  if (!PumpUntil([&] { return !::IsWindowVisible(dialog); }, kProgramWaitMs)) {
+    Fail("the settings dialog did not close");
+    ok = false;
+  }
+  return ok;
 }
 
 }  // namespace
@@ -184,7 +241,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   RemoteQuorvel quorvel;
-  if (!quorvel.Start(folder, /*arguments=*/"", &error)) {
+  // "/k" unlocks the settings menu item.
+  if (!quorvel.Start(folder, o.setup_screenshots.empty() ? "" : "/k", &error)) {
     Fail(error);
     return 1;
   }
@@ -217,11 +275,14 @@ int main(int argc, char** argv) {
     Fail("Quorvel.exe ended by itself");
     return 1;
   }
-  if (!o.screenshot.empty()) ok = SaveScreenshot(quorvel.Main(), o.screenshot) && ok;
+  if (!o.screenshot.empty()) {
+    ok = SaveScreenshot(quorvel.Main(), o.screenshot, "the main window") && ok;
+  }
   if (!quorvel.StopPolling()) {
     Fail("Quorvel.exe did not stop polling");
     ok = false;
   }
+  if (ok && !o.setup_screenshots.empty()) ok = SaveSetupScreenshots(quorvel, o.setup_screenshots);
   links->Unlink();
   links.reset();
   quorvel.Close();

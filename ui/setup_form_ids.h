@@ -1,0 +1,54 @@
+// Identities of the settings dialog's controls. Every control is a direct
+// child of the dialog window, whatever page shows it, so test programs in
+// other processes find each one with GetDlgItem(dialog, id).
+#pragma once
+
+namespace quorvel::ui {
+
+inline constexpr wchar_t kSetupFormClass[] = L"TSetupForm";
+
+inline constexpr int kRzPageControl1Id = 300;  // the tabs
+
+// "Общие"
+inline constexpr int kProgramGroupId = 310;
+inline constexpr int kSetupCB1Id = 311;       // start with Windows
+inline constexpr int kSetupCB2Id = 312;       // start polling at start-up
+inline constexpr int kRzRadioGroup1Id = 313;  // the frame of the display choice
+inline constexpr int kRadioTaskbarId = 314;   // item 0
+inline constexpr int kRadioTrayId = 315;      // item 1
+inline constexpr int kExcelGroupId = 316;
+inline constexpr int kSetupCB3Id = 317;  // open the workbook at start-up
+inline constexpr int kRzLabel8Id = 318;
+inline constexpr int kRBE1Id = 319;        // the workbook path
+inline constexpr int kRBE1ButtonId = 320;  // its browse button
+
+// The device search page, never shown.
+inline constexpr int kRzTreeView1Id = 330;
+inline constexpr int kRzProgressBar1Id = 331;
+inline constexpr int kFindButtonId = 332;
+
+// "Обмен"
+inline constexpr int kPortGroupId = 340;
+inline constexpr int kCOMCBId = 341;
+inline constexpr int kSpeedCBId = 342;
+inline constexpr int kSensorGroupId = 343;
+inline constexpr int kSE1Id = 344;  // sensor count; its spin buttons are kSE1Id + 100
+inline constexpr int kSE2Id = 345;  // reply time-out, ms
+inline constexpr int kSE3Id = 346;  // cycle interval, ms
+inline constexpr int kSpinButtonsOffset = 100;
+inline constexpr int kSG1Id = 350;  // the sensor table
+
+// "Настройки DDE"
+inline constexpr int kDdeGroupId = 360;
+inline constexpr int kRzEdit1Id = 361;  // topic
+inline constexpr int kRzEdit2Id = 362;  // item prefix
+
+// Bottom panel. OK is the dialog's default button.
+inline constexpr int kOkB1Id = 1;
+
+// The tabs the user sees, and the page each stands for (the page index of
+// the settings file: 0 "Общие", 1 the hidden search page, 2 "Обмен", 3
+// "Настройки DDE").
+inline constexpr int kVisiblePages[] = {0, 2, 3};
+
+}  // namespace quorvel::ui

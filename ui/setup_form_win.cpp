@@ -1,0 +1,584 @@
+#include "ui/setup_form_win.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "base/cp1251.h"
+#include "ui/glyph_button_win.h"
+#include "ui/image_list_win.h"
+#include "ui/setup_form_ids.h"
+#include "ui/window_proc_win.h"
+
+namespace quorvel::ui {
+
+namespace {
+
+constexpr int kClientWidth = 418;
+constexpr int kClientHeight = 335;
+constexpr int kPanelHeight = 41;
+// Not clipping its children: a group box paints only its frame and caption,
+// the dialog its inside.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
+
+constexpr int kPageGeneral = 0;
+constexpr int kPageSearch = 1;
+constexpr int kPageExchange = 2;
+constexpr int kPageDde = 3;
+constexpr int kEveryPage = -1;
+
+constexpr int kSearchNodes = 10;
+constexpr wchar_t kSearchResult[] =
+    L"Адрес прибора (№ прибора) 1; каналов 24; скорость обмена  9600";
+
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// The range of each number box, by its identity.
+config::Range SpinRange(int edit_id) {
+  if (edit_id == kSE1Id) return config::kSensorCountRange;
+  if (edit_id == kSE2Id) return config::kTimeOutRange;
+  return config::kCycleRange;
+}
+
+}  // namespace
+
+struct TSetupForm::Control {
+  const wchar_t* window_class;
+  const wchar_t* text;
+  DWORD style;
+  DWORD ex_style;
+  int id;
+  int page;
+  int left, top, width, height;  // in the page's coordinates
+};
+
+TSetupForm::TSetupForm(HINSTANCE instance, HWND owner, HIMAGELIST images,
+                       config::Settings& settings, poll::DdeComponents& dde,
+                       std::int32_t& baud_rate, SetupFormHost& host, SetupFormHooks hooks)
+    : instance_(instance),
+      owner_(owner),
+      images_(images),
+      settings_(settings),
+      dde_(dde),
+      baud_rate_(baud_rate),
+      host_(host),
+      hooks_(std::move(hooks)),
+      grid_(settings.table(), [](int row, int col) { return SG1GridHint(row, col); }) {}
+
+TSetupForm::~TSetupForm() {
+  if (window_ != nullptr) ::DestroyWindow(window_);
+}
+
+bool TSetupForm::Create() {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = ObjectWindowProc<TSetupForm>;
+  window_class.hInstance = instance_;
+  window_class.hCursor = ::LoadCursorW(/*hInstance=*/nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kSetupFormClass;
+  if (::RegisterClassExW(&window_class) == 0) return false;
+
+  RECT frame{0, 0, kClientWidth, kClientHeight};
+  ::AdjustWindowRectEx(&frame, kStyle, /*bMenu=*/FALSE, kExStyle);
+  window_ = ::CreateWindowExW(kExStyle, kSetupFormClass, L"Настройки", kStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                              owner_, /*hMenu=*/nullptr, instance_, this);
+  if (window_ == nullptr) return false;
+  CreateControls();
+  FormCreate();
+  return true;
+}
+
+HWND TSetupForm::AddControl(const Control& c) {
+  const RECT page = c.page == kEveryPage ? RECT{0, 0, kClientWidth, kClientHeight} : page_;
+  const HWND child = ::CreateWindowExW(
+      c.ex_style, c.window_class, c.text, WS_CHILD | c.style, page.left + c.left, page.top + c.top,
+      c.width, c.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_,
+      /*lpParam=*/nullptr);
+  if (child == nullptr) return nullptr;
+  ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  if (c.page != kEveryPage) paged_.emplace_back(child, c.page);
+  return child;
+}
+
+void TSetupForm::CreateControls() {
+  font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+
+  tabs_ = ::CreateWindowExW(0, WC_TABCONTROLW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | WS_GROUP, 0, 0,
+                            kClientWidth, kClientHeight - kPanelHeight, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kRzPageControl1Id)),
+                            instance_, /*lpParam=*/nullptr);
+  ::SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  ::SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+  // The search page has no tab: the user cannot reach it.
+  struct Tab {
+    const wchar_t* caption;
+    int image;
+  };
+  const std::array<Tab, 3> tabs{
+      {{L"Общие", kImageSheetTick}, {L"Обмен", kImagePlug}, {L"Настройки DDE", kImageChart}}};
+  for (int i = 0; i < static_cast<int>(tabs.size()); ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT | TCIF_IMAGE;
+    item.pszText = const_cast<wchar_t*>(tabs[static_cast<std::size_t>(i)].caption);
+    item.iImage = tabs[static_cast<std::size_t>(i)].image;
+    ::SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+  }
+  // The tab control keeps only its strip of tabs; the pages are the
+  // dialog's own surface, framed by the dialog, so the controls on them
+  // share their colour whatever a theme does to a tab control's pane.
+  page_ = RECT{0, 0, kClientWidth, kClientHeight - kPanelHeight};
+  ::SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page_));
+  ::SetWindowPos(tabs_, nullptr, 0, 0, kClientWidth, page_.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+  constexpr DWORD kGroup = BS_GROUPBOX;
+  constexpr DWORD kCheck = WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX;
+  constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+  constexpr DWORD kList = WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST;
+  constexpr DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
+  constexpr DWORD kSpin = kEdit | ES_NUMBER;
+  constexpr DWORD kBorder = WS_EX_CLIENTEDGE;
+  const std::array<Control, 33> controls{{
+      // "Общие"
+      {L"BUTTON", L" Настройки для программы ", kGroup, 0, kProgramGroupId, kPageGeneral, 6, 4, 398,
+       136},
+      {L"BUTTON", L"Автозапуск программы при загрузки Windows", kCheck, 0, kSetupCB1Id,
+       kPageGeneral, 16, 22, 370, 17},
+      {L"BUTTON", L"Автозапуск опроса при загрузке программы", kCheck, 0, kSetupCB2Id, kPageGeneral,
+       16, 44, 370, 17},
+      {L"BUTTON", L" Показать Quorvel в:  ", kGroup, 0, kRzRadioGroup1Id, kPageGeneral, 16, 66, 378,
+       64},
+      {L"BUTTON", L"Только в панель задач", WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0,
+       kRadioTaskbarId, kPageGeneral, 28, 84, 340, 17},
+      {L"BUTTON", L"Только в трей", BS_AUTORADIOBUTTON, 0, kRadioTrayId, kPageGeneral, 28, 106, 340,
+       17},
+      {L"BUTTON", L" Настройки для Excel ", kGroup, 0, kExcelGroupId, kPageGeneral, 6, 146, 398,
+       74},
+      {L"BUTTON", L"Запускать Excel-файл при запуске программы", kCheck, 0, kSetupCB3Id,
+       kPageGeneral, 16, 164, 370, 17},
+      {L"STATIC", L"Excel файл", SS_RIGHT | SS_NOPREFIX | WS_GROUP, 0, kRzLabel8Id, kPageGeneral,
+       10, 193, 76, 14},
+      {L"EDIT", L"", kEdit | ES_READONLY, kBorder, kRBE1Id, kPageGeneral, 90, 190, 280, 21},
+      {L"BUTTON", L"...", WS_TABSTOP | BS_PUSHBUTTON, 0, kRBE1ButtonId, kPageGeneral, 372, 190, 24,
+       21},
+      // The device search, never shown.
+      {WC_TREEVIEWW, L"", WS_TABSTOP | WS_GROUP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT,
+       kBorder, kRzTreeView1Id, kPageSearch, 6, 4, 398, 200},
+      {PROGRESS_CLASSW, L"", 0, 0, kRzProgressBar1Id, kPageSearch, 6, 210, 300, 18},
+      {L"BUTTON", L"Поиск", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0, kFindButtonId, kPageSearch,
+       314, 208, 90, 23},
+      // "Обмен"
+      {L"BUTTON", L" Настройки СОМ порта ", kGroup, 0, kPortGroupId, kPageExchange, 4, 2, 402, 44},
+      {L"STATIC", L"Номер СОМ-порта", kLabel | WS_GROUP, 0, 0, kPageExchange, 12, 21, 110, 14},
+      {L"COMBOBOX", L"", kList, 0, kCOMCBId, kPageExchange, 124, 17, 76, 21 + 10 * 13},
+      {L"STATIC", L"Скорость обмена", kLabel | WS_GROUP, 0, 0, kPageExchange, 214, 21, 106, 14},
+      {L"COMBOBOX", L"", kList, 0, kSpeedCBId, kPageExchange, 322, 17, 76, 21 + 8 * 13},
+      {L"BUTTON", L" Настройки для опрашиваемых датчиков ", kGroup, 0, kSensorGroupId,
+       kPageExchange, 4, 48, 402, 76},
+      {L"STATIC", L"Количество опрашиваемых датчиков", kLabel | WS_GROUP, 0, 0, kPageExchange, 12,
+       64, 150, 28},
+      {L"EDIT", L"", kSpin, kBorder, kSE1Id, kPageExchange, 12, 95, 100, 21},
+      {L"STATIC", L"Время ожидания ответа, мс", kLabel | WS_GROUP, 0, 0, kPageExchange, 166, 64,
+       116, 28},
+      {L"EDIT", L"", kSpin, kBorder, kSE2Id, kPageExchange, 166, 95, 100, 21},
+      {L"STATIC", L"Интервал опроса цикла, мс", kLabel | WS_GROUP, 0, 0, kPageExchange, 288, 64,
+       112, 28},
+      {L"EDIT", L"", kSpin, kBorder, kSE3Id, kPageExchange, 288, 95, 100, 21},
+      // "Настройки DDE"
+      {L"BUTTON", L" Формирование раздела и объекта ", kGroup, 0, kDdeGroupId, kPageDde, 6, 4, 398,
+       82},
+      {L"STATIC", L"DDE раздел", kLabel | WS_GROUP, 0, 0, kPageDde, 16, 27, 80, 14},
+      {L"EDIT", L"", kEdit, kBorder, kRzEdit1Id, kPageDde, 100, 24, 200, 21},
+      {L"STATIC", L"DDE объект", kLabel | WS_GROUP, 0, 0, kPageDde, 16, 55, 80, 14},
+      {L"EDIT", L"", kEdit, kBorder, kRzEdit2Id, kPageDde, 100, 52, 200, 21},
+      // The bottom panel.
+      {L"STATIC", L"", SS_ETCHEDHORZ | WS_VISIBLE, 0, 0, kEveryPage, 0,
+       kClientHeight - kPanelHeight, kClientWidth, 2},
+      {L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, 0, kOkB1Id, kEveryPage,
+       kClientWidth - 87, kClientHeight - kPanelHeight + 8, 75, 25},
+  }};
+  for (const Control& control : controls) AddControl(control);
+
+  for (int port = 1; port <= config::kPortChoices; ++port) {
+    const std::wstring name = L"COM" + std::to_wstring(port);
+    ::SendDlgItemMessageW(window_, kCOMCBId, CB_ADDSTRING, 0,
+                          reinterpret_cast<LPARAM>(name.c_str()));
+  }
+  for (int speed = 0; speed < config::kSpeedChoices; ++speed) {
+    const std::wstring text = std::to_wstring(config::SpeedOfIndex(speed));
+    ::SendDlgItemMessageW(window_, kSpeedCBId, CB_ADDSTRING, 0,
+                          reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  ::SendDlgItemMessageW(window_, kRzEdit1Id, EM_LIMITTEXT, 0, 0);
+  ::SendDlgItemMessageW(window_, kRzEdit2Id, EM_LIMITTEXT, 0, 0);
+
+  // The spin buttons beside each number box; they step the box's text
+  // themselves (UDN_DELTAPOS), so the whole range of each box is reachable
+  // and the text is never formatted with thousands separators.
+  for (const int edit_id : {kSE1Id, kSE2Id, kSE3Id}) {
+    const HWND edit = ::GetDlgItem(window_, edit_id);
+    const HWND spin = ::CreateWindowExW(
+        0, UPDOWN_CLASSW, L"", WS_CHILD | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0,
+        0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(edit_id + kSpinButtonsOffset)),
+        instance_, /*lpParam=*/nullptr);
+    ::SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+    ::SendMessageW(spin, UDM_SETRANGE32, static_cast<WPARAM>(-1000000), 1000000);
+    ::SendMessageW(spin, UDM_SETPOS32, 0, 0);
+    ::SetWindowPos(spin, edit, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    paged_.emplace_back(spin, kPageExchange);
+  }
+
+  // The grid fills the page below the groups.
+  const RECT bounds{page_.left, page_.top + 128, page_.right, page_.bottom};
+  if (grid_.Create(instance_, window_, kSG1Id, bounds)) {
+    // Next in the tab order after the last number box.
+    ::SetWindowPos(grid_.Handle(), ::GetDlgItem(window_, kSE3Id + kSpinButtonsOffset), 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    paged_.emplace_back(grid_.Handle(), kPageExchange);
+  }
+  // Last in the tab order.
+  ::SetWindowPos(tabs_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+  const HWND tree = ::GetDlgItem(window_, kRzTreeView1Id);
+  for (int node = 1; node <= kSearchNodes; ++node) {
+    const std::wstring text = L"СОМ порт " + std::to_wstring(node);
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    ::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
+  }
+}
+
+int TSetupForm::PageOfTab(int tab) const {
+  if (tab < 0 || tab >= static_cast<int>(std::size(kVisiblePages))) return kPageGeneral;
+  return kVisiblePages[tab];
+}
+
+void TSetupForm::ShowPage(int page) {
+  // The search page cannot be shown; "Общие" stands in for it.
+  if (page == kPageSearch) page = kPageGeneral;
+  int tab = 0;
+  for (int i = 0; i < static_cast<int>(std::size(kVisiblePages)); ++i) {
+    if (kVisiblePages[i] == page) tab = i;
+  }
+  ::SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+  for (const auto& [control, control_page] : paged_) {
+    ::ShowWindow(control, control_page == page ? SW_SHOWNA : SW_HIDE);
+  }
+}
+
+void TSetupForm::SetControlText(int id, const std::string& text) {
+  const std::u16string wide = cp1251::ToUtf16(text);
+  ::SetDlgItemTextW(window_, id, Wide(wide));
+}
+
+std::string TSetupForm::ControlText(int id) const {
+  const HWND control = ::GetDlgItem(window_, id);
+  const int length = ::GetWindowTextLengthW(control);
+  std::u16string wide(static_cast<std::size_t>(length) + 1, u'\0');
+  const int got = ::GetWindowTextW(control, reinterpret_cast<wchar_t*>(wide.data()), length + 1);
+  wide.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return cp1251::FromUtf16(wide);
+}
+
+void TSetupForm::FillControls() {
+  filling_ = true;
+  const auto check = [this](int id, bool checked) {
+    ::CheckDlgButton(window_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+  };
+  check(kSetupCB1Id, settings_.StartWithWindows());
+  check(kSetupCB2Id, settings_.AutoPoll());
+  check(kSetupCB3Id, settings_.OpenWorkbook());
+  check(kRadioTaskbarId, settings_.Display() == 0);
+  check(kRadioTrayId, settings_.Display() == 1);
+  ::SendDlgItemMessageW(window_, kCOMCBId, CB_SETCURSEL, static_cast<WPARAM>(settings_.ComPort()),
+                        0);
+  ::SendDlgItemMessageW(window_, kSpeedCBId, CB_SETCURSEL, static_cast<WPARAM>(settings_.Speed()),
+                        0);
+  SetControlText(kSE1Id, settings_.SensorCountText());
+  SetControlText(kSE2Id, std::to_string(settings_.TimeOut()));
+  SetControlText(kSE3Id, std::to_string(settings_.TimeOutCycle()));
+  SetControlText(kRBE1Id, settings_.WorkbookPath());
+  SetControlText(kRzEdit1Id, settings_.Topic());
+  SetControlText(kRzEdit2Id, settings_.ItemPrefix());
+  EnableWorkbookControls(settings_.OpenWorkbook());
+  ShowPage(settings_.ActivePage());
+  grid_.Refresh();
+  filling_ = false;
+}
+
+void TSetupForm::EnableWorkbookControls(bool enabled) {
+  ::EnableWindow(::GetDlgItem(window_, kRzLabel8Id), enabled ? TRUE : FALSE);
+  ::EnableWindow(::GetDlgItem(window_, kRBE1Id), enabled ? TRUE : FALSE);
+  ::EnableWindow(::GetDlgItem(window_, kRBE1ButtonId), enabled ? TRUE : FALSE);
+}
+
+void TSetupForm::ShowModal() {
+  FillControls();
+  FormShow();
+  ::EnableWindow(owner_, FALSE);
+  ::ShowWindow(window_, SW_SHOW);
+  ::SetActiveWindow(window_);
+  modal_ = true;
+  MSG msg;
+  while (modal_) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      // The end of the program: the main loop has to see it too.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (::IsDialogMessageW(window_, &msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  modal_ = false;
+  // The owner is enabled before the dialog goes, so it takes the activation.
+  ::EnableWindow(owner_, TRUE);
+  ::ShowWindow(window_, SW_HIDE);
+  ::SetActiveWindow(owner_);
+}
+
+void TSetupForm::ReportError(const std::string& text) {
+  if (hooks_.report_error) hooks_.report_error(text);
+}
+
+// Handlers
+
+void TSetupForm::FormCreate() {
+  if (hooks_.read_ini) hooks_.read_ini();
+  ApplyStoredSettings(settings_, dde_, baud_rate_, host_);
+  FillControls();
+}
+
+void TSetupForm::FormShow() {
+  RECT main;
+  ::GetWindowRect(owner_, &main);
+  ::SetWindowPos(window_, nullptr, main.left, main.bottom, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool TSetupForm::FormClose() {
+  grid_.CommitEdit();
+  return ui::FormClose(settings_, host_);
+}
+
+void TSetupForm::OkB1Click() {
+  grid_.CommitEdit();
+  const bool may_close = ui::OkB1Click(settings_, dde_, host_);
+  grid_.Refresh();
+  if (may_close) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void TSetupForm::COMCBChange() {
+  const int index = static_cast<int>(::SendDlgItemMessageW(window_, kCOMCBId, CB_GETCURSEL, 0, 0));
+  if (settings_.SetComPort(index)) host_.ShowPortName(settings_.ComPortName());
+}
+
+void TSetupForm::SpeedCBChange() {
+  const int index =
+      static_cast<int>(::SendDlgItemMessageW(window_, kSpeedCBId, CB_GETCURSEL, 0, 0));
+  if (settings_.SetSpeed(index)) baud_rate_ = settings_.BaudRate();
+}
+
+void TSetupForm::SE1Change() {
+  settings_.SetSensorCountText(ControlText(kSE1Id));
+  grid_.Refresh();
+}
+
+void TSetupForm::RzEdit2Change() {
+  settings_.SetItemPrefix(ControlText(kRzEdit2Id));
+  grid_.Refresh();
+}
+
+void TSetupForm::CB1Click() {
+  settings_.SetStartWithWindows(::IsDlgButtonChecked(window_, kSetupCB1Id) == BST_CHECKED);
+}
+
+void TSetupForm::CB3Click() {
+  const bool checked = ::IsDlgButtonChecked(window_, kSetupCB3Id) == BST_CHECKED;
+  settings_.SetOpenWorkbook(checked);
+  EnableWorkbookControls(checked);
+}
+
+void TSetupForm::RBE1ButtonClick() {
+  std::array<wchar_t, 32768> file{};
+  const std::u16string current = cp1251::ToUtf16(settings_.WorkbookPath());
+  if (current.size() < file.size()) {
+    std::copy(current.begin(), current.end(), file.begin());
+  }
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window_;
+  dialog.lpstrFilter = L"Excel file\0*.xls\0";
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrDefExt = L"xls";
+  // The table file is named relative to the working directory: the dialog
+  // must not move it, or the table would be saved elsewhere and seem lost at
+  // the next start.
+  dialog.Flags = OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+  if (!::GetOpenFileNameW(&dialog)) return;
+  const std::string path = cp1251::FromUtf16(reinterpret_cast<const char16_t*>(file.data()));
+  settings_.SetWorkbookPath(path);
+  SetControlText(kRBE1Id, path);
+}
+
+void TSetupForm::RzRadioGroup1Changing(int index) {
+  settings_.SetDisplay(index);
+}
+
+void TSetupForm::FindButtonClick() {
+  const HWND button = ::GetDlgItem(window_, kFindButtonId);
+  const HWND progress = ::GetDlgItem(window_, kRzProgressBar1Id);
+  if (search_state_ == 1) {
+    search_state_ = 0;
+    ::SetWindowTextW(button, L"Поиск");
+    ::ShowWindow(progress, SW_HIDE);
+    return;
+  }
+  search_state_ = 1;
+  ::SetWindowTextW(button, L"Остановить");
+  ::ShowWindow(progress, SW_SHOWNA);
+  const HWND tree = ::GetDlgItem(window_, kRzTreeView1Id);
+  const auto add_child = [tree](HTREEITEM parent, const wchar_t* text) {
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<wchar_t*>(text);
+    ::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
+  };
+  const auto next = [tree](HTREEITEM item, UINT code) {
+    return reinterpret_cast<HTREEITEM>(
+        ::SendMessageW(tree, TVM_GETNEXTITEM, code, reinterpret_cast<LPARAM>(item)));
+  };
+  const HTREEITEM first = next(nullptr, TVGN_ROOT);
+  if (first == nullptr) return;
+  add_child(first, kSearchResult);
+  // The third node in tree order, children before the next sibling.
+  HTREEITEM node = first;
+  for (int step = 0; step < 2 && node != nullptr; ++step) {
+    HTREEITEM following = next(node, TVGN_CHILD);
+    while (following == nullptr && node != nullptr) {
+      following = next(node, TVGN_NEXT);
+      if (following == nullptr) node = next(node, TVGN_PARENT);
+    }
+    node = following;
+  }
+  if (node != nullptr) add_child(node, L"...");
+}
+
+// Messages
+
+void TSetupForm::OnCommand(int id, int code) {
+  if (code == BN_CLICKED) {
+    if (id == kOkB1Id) OkB1Click();
+    if (id == kSetupCB1Id) CB1Click();
+    if (id == kSetupCB2Id) {
+      settings_.SetAutoPoll(::IsDlgButtonChecked(window_, kSetupCB2Id) == BST_CHECKED);
+    }
+    if (id == kSetupCB3Id) CB3Click();
+    if (id == kRadioTaskbarId) RzRadioGroup1Changing(0);
+    if (id == kRadioTrayId) RzRadioGroup1Changing(1);
+    if (id == kRBE1ButtonId) RBE1ButtonClick();
+    if (id == kFindButtonId) FindButtonClick();
+    return;
+  }
+  if (code == CBN_SELCHANGE) {
+    if (id == kCOMCBId) COMCBChange();
+    if (id == kSpeedCBId) SpeedCBChange();
+    return;
+  }
+  if (code == EN_CHANGE && !filling_) {
+    if (id == kSE1Id) SE1Change();
+    if (id == kSE2Id) settings_.SetTimeOut(SpinValue(ControlText(id), SpinRange(id)));
+    if (id == kSE3Id) settings_.SetTimeOutCycle(SpinValue(ControlText(id), SpinRange(id)));
+    if (id == kRzEdit1Id) settings_.SetTopic(ControlText(id));
+    if (id == kRzEdit2Id) RzEdit2Change();
+    return;
+  }
+  if (code == EN_KILLFOCUS && (id == kSE1Id || id == kSE2Id || id == kSE3Id)) SpinEditDone(id);
+}
+
+void TSetupForm::OnSpin(int edit_id, int delta) {
+  SetControlText(edit_id, SpinSteppedText(ControlText(edit_id), delta, SpinRange(edit_id)));
+}
+
+void TSetupForm::SpinEditDone(int edit_id) {
+  const std::string text = ControlText(edit_id);
+  const std::string held = SpinHeldText(text, SpinRange(edit_id));
+  // An unchanged text is not set again, so leaving the box does not resize
+  // the table for nothing.
+  if (held != text) SetControlText(edit_id, held);
+}
+
+void TSetupForm::Attach(HWND window) {
+  window_ = window;
+}
+
+LRESULT TSetupForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (lparam != 0 || LOWORD(wparam) == kOkB1Id) OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_NOTIFY: {
+      const auto& header = *reinterpret_cast<const NMHDR*>(lparam);
+      if (header.idFrom == kRzPageControl1Id && header.code == TCN_SELCHANGE) {
+        const int tab = static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0));
+        const int page = PageOfTab(tab);
+        ShowPage(page);
+        settings_.SetActivePage(page);
+        return 0;
+      }
+      if (header.code == UDN_DELTAPOS) {
+        const auto& change = *reinterpret_cast<const NMUPDOWN*>(lparam);
+        OnSpin(static_cast<int>(header.idFrom) - kSpinButtonsOffset, change.iDelta);
+        return TRUE;  // the box's text was stepped here; the buttons keep no position
+      }
+      break;
+    }
+    case WM_PAINT: {
+      // The frame of the page under the tabs' strip.
+      PAINTSTRUCT paint;
+      const HDC dc = ::BeginPaint(window_, &paint);
+      RECT frame = page_;
+      ::InflateRect(&frame, 2, 2);
+      ::DrawEdge(dc, &frame, EDGE_RAISED, BF_LEFT | BF_RIGHT | BF_BOTTOM | BF_SOFT);
+      ::EndPaint(window_, &paint);
+      return 0;
+    }
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      if (item.CtlType == ODT_BUTTON) {
+        DrawGlyphButton(item, font_.get(), images_, kImageTick, kImageCross);
+      }
+      return TRUE;
+    }
+    case WM_CLOSE:
+      if (FormClose() && std::exchange(modal_, false)) {
+        // A close sent from another thread is handled inside GetMessage,
+        // which would go on waiting: the modal loop is woken to see it.
+        ::PostMessageW(window_, WM_NULL, 0, 0);
+      }
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(window_, message, wparam, lparam);
+}
+
+}  // namespace quorvel::ui

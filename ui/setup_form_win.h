@@ -1,0 +1,121 @@
+// The settings dialog: the port and line speed, the sensor count, the two
+// time-outs, the sensor table, the DDE topic and item prefix, the start-up
+// and display options, on three pages (a fourth, the device search, is
+// never shown).
+//
+// The dialog edits the settings model in place: every change takes effect
+// when the user makes it, except the DDE item names and the topic, which
+// change on OK. Its controls only show the model; they are filled from it
+// when the dialog is made and each time it is shown. It is made once, hidden,
+// at start (its creation reads the settings file) and shown modally from the
+// main window's menu; it closes only with a valid sensor table.
+#pragma once
+
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+#include "poll/dde_components.h"
+#include "ui/gdi_object_win.h"
+#include "ui/sensor_grid_win.h"
+#include "ui/setup_form_rules.h"
+#include "ui/window_proc_win.h"
+
+namespace quorvel::ui {
+
+struct SetupFormHooks {
+  // Reads the settings file and the table into the settings.
+  std::function<void()> read_ini;
+  // An error that escaped a handler: the program's general error report.
+  std::function<void(const std::string& text)> report_error;
+};
+
+class TSetupForm {
+ public:
+  // `owner` is the main window, `images` its image list; `baud_rate` the
+  // line speed of the ports opened from now on.
+  TSetupForm(HINSTANCE instance, HWND owner, HIMAGELIST images, config::Settings& settings,
+             poll::DdeComponents& dde, std::int32_t& baud_rate, SetupFormHost& host,
+             SetupFormHooks hooks);
+  ~TSetupForm();
+  TSetupForm(const TSetupForm&) = delete;
+  TSetupForm& operator=(const TSetupForm&) = delete;
+
+  // Makes the dialog, hidden, and runs FormCreate. False when the window
+  // could not be made.
+  bool Create();
+  HWND Handle() const { return window_; }
+  HWND GridHandle() const { return grid_.Handle(); }
+  bool Visible() const { return window_ != nullptr && ::IsWindowVisible(window_) != FALSE; }
+
+  // Shows the dialog below the owner and returns when it has closed.
+  void ShowModal();
+
+  // The workbook path box and its label follow the workbook option.
+  void EnableWorkbookControls(bool enabled);
+
+ private:
+  struct Control;
+
+  template <typename Owner>
+  friend LRESULT CALLBACK ObjectWindowProc(HWND, UINT, WPARAM, LPARAM);
+  void Attach(HWND window);
+  void ReportError(const std::string& text);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls();
+  HWND AddControl(const Control& control);
+  void ShowPage(int page);
+  int PageOfTab(int tab) const;
+  void FillControls();
+  void SetControlText(int id, const std::string& text);
+  std::string ControlText(int id) const;
+  void OnCommand(int id, int code);
+  void OnSpin(int edit_id, int delta);
+  void SpinEditDone(int edit_id);
+
+  // Handlers.
+  void FormCreate();
+  void FormShow();
+  bool FormClose();
+  void OkB1Click();
+  void COMCBChange();
+  void SpeedCBChange();
+  void SE1Change();
+  void RzEdit2Change();
+  void CB1Click();
+  void CB3Click();
+  void RBE1ButtonClick();
+  void RzRadioGroup1Changing(int index);
+  void FindButtonClick();
+
+  HINSTANCE instance_;
+  HWND owner_;
+  HIMAGELIST images_;
+  config::Settings& settings_;
+  poll::DdeComponents& dde_;
+  std::int32_t& baud_rate_;
+  SetupFormHost& host_;
+  SetupFormHooks hooks_;
+  SensorGrid grid_;
+  HWND window_ = nullptr;
+  HWND tabs_ = nullptr;
+  UniqueFont font_;
+  // The pages' area, in the dialog's client coordinates.
+  RECT page_{};
+  // Each control with the page that shows it (-1: every page).
+  std::vector<std::pair<HWND, int>> paged_;
+  // Set while the controls are being filled from the settings, so their
+  // change notifications do not write back.
+  bool filling_ = false;
+  bool modal_ = false;
+  int search_state_ = 0;  // the device search: 0 idle, 1 searching
+};
+
+}  // namespace quorvel::ui
