@@ -343,11 +343,11 @@ TEST(SimOutputSchedule, AnEarlierUnpacedReplyGoesFirst) {
 
 TEST(SimLogLine, Format) {
   const Request ok = ParseRequest(kWorkedRequest);
-  EXPECT_EQ(FormatLogLine(Nanos(12'345'678'901), "COM3", ok, Answer::kReply),
-            "12.345678 COM3 check=ok addr=5 cmd=1;3; answer=reply");
+  EXPECT_EQ(FormatLogLine(Nanos(12'345'678'901), "COM3", ok, Answer::kReply, 19200),
+            "12.345678 COM3 check=ok addr=5 cmd=1;3; answer=reply line=19200");
   const Request bad = ParseRequest("#\xFF:5;1;3;27082\r");
-  EXPECT_EQ(FormatLogLine(Nanos(1'000), "COM3", bad, Answer::kNone),
-            "0.000001 COM3 check=bad-start addr=- cmd=#\\xFF:5;1;3;27082 answer=none");
+  EXPECT_EQ(FormatLogLine(Nanos(1'000), "COM3", bad, Answer::kNone, std::nullopt),
+            "0.000001 COM3 check=bad-start addr=- cmd=#\\xFF:5;1;3;27082 answer=none line=-");
   EXPECT_EQ(EscapeBytes("a b\\\x01"), "a\\x20b\\x5C\\x01");
 }
 
@@ -356,9 +356,28 @@ TEST(SimLogLine, SentField) {
   EXPECT_EQ(SentField(Nanos(7'000'001'000)), " sent=7.000001");
   EXPECT_EQ(SentField(std::nullopt), " sent=-");
   const Request ok = ParseRequest(kWorkedRequest);
-  EXPECT_EQ(FormatLogLine(Nanos(12'345'678'901), "COM3", ok, Answer::kReply) +
-                SentField(Nanos(1'765'291'234'000'000'000)),
-            "12.345678 COM3 check=ok addr=5 cmd=1;3; answer=reply sent=1765291234.000000");
+  EXPECT_EQ(
+      FormatLogLine(Nanos(12'345'678'901), "COM3", ok, Answer::kReply, 9600) +
+          SentField(Nanos(1'765'291'234'000'000'000)),
+      "12.345678 COM3 check=ok addr=5 cmd=1;3; answer=reply line=9600 sent=1765291234.000000");
+}
+
+// The codes stand for their rates only through the table; B0 is no rate.
+TEST(SimLogLine, BitsPerSecondOfTheTermiosCodes) {
+  for (const auto& [code, rate] : std::vector<std::pair<speed_t, std::uint32_t>>{
+           {B300, 300},
+           {B600, 600},
+           {B1200, 1200},
+           {B2400, 2400},
+           {B4800, 4800},
+           {B9600, 9600},
+           {B19200, 19200},
+           {B115200, 115200},
+       }) {
+    EXPECT_EQ(BitsPerSecond(code), std::optional<std::uint32_t>(rate)) << rate;
+  }
+  EXPECT_EQ(BitsPerSecond(B0), std::nullopt);
+  EXPECT_EQ(BitsPerSecond(static_cast<speed_t>(0xFFFF)), std::nullopt);
 }
 
 // --- command line ---

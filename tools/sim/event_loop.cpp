@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/timerfd.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +28,14 @@ timespec ToTimespec(Nanos time) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(time);
   return timespec{static_cast<time_t>(seconds.count()),
                   static_cast<long>((time - seconds).count())};
+}
+
+// The output speed the program last set on the slave. On Linux the master's
+// tcgetattr reports the slave's settings, so the slave need not be reached.
+std::optional<std::uint32_t> LineSpeed(const PtyPort& pty) {
+  termios settings{};
+  if (tcgetattr(pty.master_fd(), &settings) != 0) return std::nullopt;
+  return BitsPerSecond(cfgetospeed(&settings));
 }
 
 }  // namespace
@@ -176,6 +185,8 @@ void EventLoop::Handle(Port& port, const ReceivedFrame& frame) {
     request = ParseRequest(frame.bytes);
   }
 
+  // The speed the program's side was set to when its request came in.
+  const std::optional<std::uint32_t> line_speed = LineSpeed(port.pty);
   Answer answer = Answer::kNone;
   if (request.check == RequestCheck::kOk) {
     // On a paced line the request is only in once its last byte would be.
@@ -194,12 +205,13 @@ void EventLoop::Handle(Port& port, const ReceivedFrame& frame) {
       if (!reply.bytes.empty()) {
         // Logged when the reply's last byte is sent (see Send).
         port.schedule.Add(reply.bytes, reply.bytewise, received + reply.delay, frame.last_byte,
-                          FormatLogLine(frame.last_byte, port.name, request, answer));
+                          FormatLogLine(frame.last_byte, port.name, request, answer, line_speed));
         return;
       }
     }
   }
-  log_.Write(FormatLogLine(frame.last_byte, port.name, request, answer) + SentField(std::nullopt));
+  log_.Write(FormatLogLine(frame.last_byte, port.name, request, answer, line_speed) +
+             SentField(std::nullopt));
 }
 
 }  // namespace quorvel::sim

@@ -1,10 +1,17 @@
 // The log's line for one request:
-//   T PORT check=C addr=A cmd=CMD answer=W sent=S
-// T is the request's arrival on CLOCK_MONOTONIC; S is when the reply's last
-// byte was written, on CLOCK_REALTIME (the clock a Windows program reads as
+//   T PORT check=C addr=A cmd=CMD answer=W line=L sent=S
+// T is the request's arrival on CLOCK_MONOTONIC; L is the line speed in
+// bit/s that the program had set on its side of the port by then, or '-'
+// when it cannot be told; S is when the reply's last byte was written, on
+// CLOCK_REALTIME (the clock a Windows program reads as
 // GetSystemTimePreciseAsFileTime under Wine), or '-' when nothing was sent.
+// L comes after W so that readers which take CMD as everything up to
+// " answer=" keep working.
 #pragma once
 
+#include <termios.h>
+
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +29,13 @@ std::string EscapeBytes(std::string_view bytes);
 // Seconds with 6 decimals.
 std::string FormatSeconds(Nanos time);
 
-// Up to the answer, without the final newline.
-std::string FormatLogLine(Nanos time, std::string_view port, const Request& request, Answer answer);
+// The bit rate of a termios speed code; nothing for B0 (hang up) and for
+// codes that stand for no rate.
+std::optional<std::uint32_t> BitsPerSecond(speed_t speed);
+
+// Up to the line speed, without the final newline.
+std::string FormatLogLine(Nanos time, std::string_view port, const Request& request, Answer answer,
+                          std::optional<std::uint32_t> line_speed);
 
 // The field that ends the line: " sent=S", S in seconds with 6 decimals.
 std::string SentField(std::optional<Nanos> sent);

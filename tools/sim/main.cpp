@@ -11,8 +11,9 @@
 // channels: SOURCE is a fixed value, wave:BASE:AMP:PERIOD or count. --fault
 // MODE (silent, partial, noise, noiseonly, overlong[=L], badcrc, badaddr,
 // extrafield, bytewise, delay=MS, trailing) makes it misbehave.
-// --log FILE appends "T PORT check=C addr=A cmd=CMD answer=W sent=S" per
-// request (S: when the reply's last byte went out, on CLOCK_REALTIME);
+// --log FILE appends "T PORT check=C addr=A cmd=CMD answer=W line=L sent=S"
+// per request (L: the line speed the program set; S: when the reply's last
+// byte went out, on CLOCK_REALTIME);
 // --ready FILE is written once the ports are up; --seconds N ends the run,
 // as do SIGTERM and SIGINT. See --help for the details.
 //

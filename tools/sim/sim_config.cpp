@@ -20,12 +20,14 @@ pseudo-terminal and points the symbolic link LINK at its slave (an existing
 symbolic link there is replaced; any other file is refused).
 
   --log FILE     append one line per request received:
-                   T PORT check=C addr=A cmd=CMD answer=W sent=S
+                   T PORT check=C addr=A cmd=CMD answer=W line=L sent=S
                  T: CLOCK_MONOTONIC seconds; PORT: basename of LINK;
                  C: ok|bad-start|bad-colon|bad-address|bad-crc;
                  A: address as read, or '-'; CMD: the command, bytes other
                  than printable ASCII, space and '\' written as \xHH;
                  W: reply|silent|no-device|no-channel|not-a-reading|none;
+                 L: the line speed the program had set on the port, bit/s,
+                 or '-';
                  S: CLOCK_REALTIME seconds at which the reply's last byte
                  was written, or '-' when nothing was sent. A request that
                  is answered is logged as that byte goes out.
