@@ -275,8 +275,10 @@ void TSetupForm::ShowPage(int page) {
     if (kVisiblePages[i] == page) tab = i;
   }
   ::SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+  const HWND progress = ::GetDlgItem(window_, kRzProgressBar1Id);
   for (const auto& [control, control_page] : paged_) {
-    ::ShowWindow(control, control_page == page ? SW_SHOWNA : SW_HIDE);
+    const bool shown = control_page == page && (control != progress || search_state_ == 1);
+    ::ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
   }
 }
 
@@ -452,7 +454,8 @@ void TSetupForm::FindButtonClick() {
   }
   search_state_ = 1;
   ::SetWindowTextW(button, L"Остановить");
-  ::ShowWindow(progress, SW_SHOWNA);
+  // Shown on its page only, which is shown when the button is.
+  if (::IsWindowVisible(button)) ::ShowWindow(progress, SW_SHOWNA);
   const HWND tree = ::GetDlgItem(window_, kRzTreeView1Id);
   const auto add_child = [tree](HTREEITEM parent, const wchar_t* text) {
     TVINSERTSTRUCTW insert{};

@@ -15,27 +15,18 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base/cp1251.h"
 #include "config/profile_file_win.h"
-#include "config/sensor_table.h"
 #include "config/settings.h"
-#include "config/table_file.h"
-#include "tests/win/crash_exit_win.h"
 #include "tests/win/dde_child_win.h"
-#include "tests/win/dde_text.h"
 #include "tests/win/form_driver_win.h"
-#include "tests/win/wine_run.h"
-#include "tools/remote/message_wait_win.h"
+#include "tests/win/program_test_win.h"
 #include "tools/remote/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
@@ -44,15 +35,12 @@ namespace quorvel::testing {
 namespace {
 
 using namespace quorvel::ui;
-using remote::kProgramWaitMs;
 using remote::RemoteQuorvel;
 using remote::Utf8;
 using remote::WindowText;
 
-// Port choices of the settings file (index 0 is COM1).
+// Port choice of the settings file (index 0 is COM1).
 constexpr int kCom2 = 1;  // a directory
-constexpr int kCom3 = 2;  // the simulator
-constexpr int kSpeed9600 = 5;
 
 // Devices on COM3. A test that counts requests in the simulator's log asks
 // a device of its own: a request of the test before, cut short when that
@@ -66,14 +54,7 @@ constexpr int kDeviceTimed = 10;   // never answers
 constexpr int kDeviceBadCrc = 16;  // channel 3: 23.45 with its checksum off by one
 constexpr int kDeviceSteps = 20;   // channels 1, 2, 3
 
-constexpr int kShortTimeOutMs = 150;
-constexpr DWORD kClientMs = 30'000;
-
-constexpr char kService[] = "Quorvel";
-constexpr char kTopic[] = "ZORVIK";
-
 // The texts the program shows and publishes, in UTF-8 here.
-constexpr char kReady[] = "Программа готова к работе";
 constexpr char kReading[] = "Идет считывание данных";
 constexpr char kExchangeError[] = "Ошибка обмена";
 constexpr char kFormatError[] = "Ошибка: неправильный формат ответа";
@@ -84,25 +65,6 @@ constexpr char kBadReply[] = "Ошибка";
 constexpr char kStart[] = "Старт";
 constexpr char kStop[] = "Стоп";
 constexpr char kPolling[] = "Программа находится в режиме опроса.";
-constexpr char kUnread[] = " --.-";
-
-// Waits for something the program is to do, handling this thread's messages.
-bool WaitUntil(const std::function<bool()>& condition) {
-  return remote::PumpUntil(condition, kProgramWaitMs);
-}
-
-// A UTF-8 text as the program's windows hold it.
-std::u16string Shown(std::string_view utf8) {
-  return cp1251::ToUtf16(cp1251::FromUtf8(utf8));
-}
-
-// The bytes, in UTF-8, that a DDE client receives for an item of one line.
-std::string Served(std::string_view utf8) {
-  std::string bytes(utf8);
-  bytes += "\r\n";
-  bytes.push_back('\0');
-  return bytes;
-}
 
 char ExpectedSeparator() {
   const char* separator = std::getenv("QUORVEL_DECIMAL_SEPARATOR");
@@ -117,106 +79,8 @@ std::string Reading(std::string text) {
   return text;
 }
 
-// A row of the sensor table.
-struct Sensor {
-  int address;
-  int channel;
-  int step = 1;
-};
-
-config::SensorTable MakeTable(const std::vector<Sensor>& sensors, std::string_view prefix = "S") {
-  config::SensorTable table;
-  const int count = static_cast<int>(sensors.size());
-  config::ResetSensorTable(table, prefix, count);
-  for (int row = 1; row <= count; ++row) {
-    const Sensor& sensor = sensors[static_cast<std::size_t>(row - 1)];
-    config::SetRowName(table, row, prefix);
-    table.SetCell(1, row, std::to_string(sensor.address));
-    table.SetCell(2, row, std::to_string(sensor.channel));
-    table.SetCell(3, row, std::to_string(sensor.step));
-  }
-  return table;
-}
-
-// The settings every test starts from: COM3 at 9600 bit/s, a short reply
-// time-out, a short pause between cycles, no auto-start.
-config::Settings BaseSettings(const std::vector<Sensor>& sensors, std::string_view prefix = "S") {
-  config::Settings settings;
-  settings.SetItemPrefix(std::string(prefix));
-  settings.SetComPort(kCom3);
-  settings.SetSpeed(kSpeed9600);
-  settings.SetSensorCount(static_cast<int>(sensors.size()));
-  settings.SetTimeOut(kShortTimeOutMs);
-  settings.SetTimeOutCycle(20);
-  settings.table() = MakeTable(sensors, prefix);
-  return settings;
-}
-
-// One request the simulator logged: "T PORT check=C addr=A cmd=CMD answer=W".
-struct LoggedRequest {
-  double seconds = 0;  // on the simulator's monotonic clock
-  int address = -1;
-  std::string command;
-};
-
-std::optional<LoggedRequest> ParseLogLine(const std::string& line) {
-  const std::size_t addr = line.find(" addr=");
-  const std::size_t cmd = line.find(" cmd=");
-  const std::size_t answer = line.find(" answer=");
-  if (addr == std::string::npos || cmd == std::string::npos || answer == std::string::npos ||
-      line.find(" check=ok ") == std::string::npos) {
-    return std::nullopt;
-  }
-  LoggedRequest request;
-  request.seconds = std::strtod(line.c_str(), nullptr);
-  request.address = static_cast<int>(std::strtol(line.c_str() + addr + 6, nullptr, 10));
-  request.command = line.substr(cmd + 5, answer - cmd - 5);
-  return request;
-}
-
-[[maybe_unused]] const bool g_exit_on_crash = ExitOnCrash();
-
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public ProgramTest {
  protected:
-  void SetUp() override { log_start_ = SimulatorLog().size(); }
-
-  void TearDown() override {
-    for (auto& client : clients_) client->Kill();
-    form_.Terminate();
-  }
-
-  // The test's folder with the program, its settings file and its table.
-  void Prepare(const config::Settings& settings) {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string error;
-    const std::optional<std::string> folder =
-        ProgramFolder(std::string(test->test_suite_name()) + "." + test->name(), &error);
-    ASSERT_TRUE(folder) << error;
-    folder_ = *folder;
-    ASSERT_TRUE(remote::PrepareFolder(ProgramPath(), folder_, settings, &error)) << error;
-  }
-
-  // `arguments`: the program's command line after its name.
-  void Launch(std::string_view arguments = {}) {
-    std::string error;
-    ASSERT_TRUE(form_.Start(folder_, arguments, &error)) << error;
-    EXPECT_EQ(Pane(kRzStatusPane1Id), kReady);
-  }
-
-  void PrepareAndLaunch(const config::Settings& settings, std::string_view arguments = {}) {
-    ASSERT_NO_FATAL_FAILURE(Prepare(settings));
-    ASSERT_NO_FATAL_FAILURE(Launch(arguments));
-  }
-
-  std::string IniPath() const { return folder_ + "Quorvel.ini"; }
-  std::string TablePath() const { return folder_ + "DDEConf.dde"; }
-
-  // A control's text in UTF-8.
-  std::string Pane(int id) const { return Utf8(form_.ControlText(id)); }
-  bool WaitPane(int id, std::string_view utf8) const {
-    return form_.WaitControlText(id, Shown(utf8));
-  }
-
   void StartPolling() {
     form_.PressStartStop();
     ASSERT_TRUE(WaitPane(kSB1Id, kStop)) << "the button shows " << Pane(kSB1Id);
@@ -226,116 +90,6 @@ class MainFormTest : public ::testing::Test {
     ASSERT_TRUE(WaitPane(kSB1Id, kStart)) << "the button shows " << Pane(kSB1Id);
     EXPECT_TRUE(WaitPane(kRzStatusPane1Id, kStopped)) << Pane(kRzStatusPane1Id);
   }
-
-  // Closes the program (not polling) and expects it to end with code 0
-  // without asking anything.
-  void CloseAndExpectExit() {
-    form_.Close();
-    ExpectExitWithoutDialog();
-  }
-
-  // Expects the program to end with code 0, and no dialog of it to show
-  // before that.
-  void ExpectExitWithoutDialog() {
-    const RemoteQuorvel::Ending ending = form_.WaitExitOrDialog();
-    ASSERT_EQ(ending.dialog, nullptr) << "Quorvel.exe " << RemoteQuorvel::Describe(ending);
-    ASSERT_EQ(ending.exit_code, std::optional<DWORD>(0))
-        << "Quorvel.exe " << RemoteQuorvel::Describe(ending);
-  }
-
-  // A key of the settings file, in its section.
-  std::string SavedSetting(const std::string& key) const {
-    config::Win32ProfileFile profile(IniPath());
-    return profile.Read(key.starts_with("Form1") ? "FORM1" : "SetupForm", key, "<missing>");
-  }
-
-  // Expects the table file to hold the table of these sensors.
-  void ExpectTableFile(const std::vector<Sensor>& sensors) const {
-    ASSERT_NE(::GetFileAttributesA(TablePath().c_str()), INVALID_FILE_ATTRIBUTES)
-        << "no table file";
-    config::SensorTable table;
-    ASSERT_EQ(config::LoadSensorTable(table, TablePath()), std::nullopt);
-    EXPECT_EQ(table.RowCount(), static_cast<int>(sensors.size()) + 1);
-    EXPECT_EQ(table.cells(), MakeTable(sensors).cells());
-  }
-
-  // The requests of one device that the simulator logged during this test.
-  std::vector<LoggedRequest> LoggedRequests(int address) const {
-    std::vector<LoggedRequest> requests;
-    const std::vector<std::string> log = SimulatorLog();
-    for (std::size_t i = log_start_; i < log.size(); ++i) {
-      const std::optional<LoggedRequest> request = ParseLogLine(log[i]);
-      if (request && request->address == address) requests.push_back(*request);
-    }
-    return requests;
-  }
-  std::vector<std::string> LoggedCommands(int address) const {
-    std::vector<std::string> commands;
-    for (const LoggedRequest& request : LoggedRequests(address)) {
-      commands.push_back(request.command);
-    }
-    return commands;
-  }
-
-  // --- DDE, through DdeClient.exe processes ---
-
-  std::string ClientPath() const {
-    return ExecutableDirectory() + "..\\..\\tools\\dde_client\\DdeClient.exe";
-  }
-
-  // A client linked to the items; its updates are read with Updates().
-  ChildProcess& Advise(const std::vector<std::string>& items) {
-    std::vector<std::string> arguments = {"advise", kService, kTopic};
-    arguments.insert(arguments.end(), items.begin(), items.end());
-    clients_.push_back(std::make_unique<ChildProcess>());
-    ChildProcess& client = *clients_.back();
-    std::string error;
-    EXPECT_TRUE(client.Start(ClientPath(), arguments, &error)) << error;
-    for (const std::string& item : items) {
-      EXPECT_TRUE(
-          client.WaitLine([&](const std::string& l) { return l == "linked " + item; }, kClientMs))
-          << "no link to " << item << ":\n"
-          << client.Transcript();
-    }
-    return client;
-  }
-
-  // The updates of an item the client printed so far, in UTF-8.
-  static std::vector<std::string> Updates(const ChildProcess& client, const std::string& item) {
-    std::vector<std::string> updates;
-    for (const std::string& line : client.OutputLines()) {
-      if (line.find(" " + item + " = ") == std::string::npos) continue;
-      updates.push_back(cp1251::ToUtf8(QuotedBytes(line).value_or("<bad line>")));
-    }
-    return updates;
-  }
-
-  static bool WaitUpdates(const ChildProcess& client, const std::string& item, std::size_t count) {
-    return WaitUntil([&] { return Updates(client, item).size() >= count; });
-  }
-
-  // The item's text served to a request, in UTF-8, or a description of the
-  // failure that starts with kRequestFailed.
-  static constexpr std::string_view kRequestFailed = "<request failed>";
-  std::string Request(const std::string& item, const std::string& topic = kTopic) {
-    ChildProcess client;
-    std::string error;
-    if (!client.Start(ClientPath(), {"request", kService, topic, item}, &error)) {
-      return std::string(kRequestFailed) + " " + error;
-    }
-    const std::optional<DWORD> code = client.WaitExit(kClientMs);
-    client.Kill();
-    const std::vector<std::string> out = client.OutputLines();
-    if (code != std::optional<DWORD>(0) || out.size() != 1 || !QuotedBytes(out[0])) {
-      return std::string(kRequestFailed) + "\n" + client.Transcript();
-    }
-    return cp1251::ToUtf8(*QuotedBytes(out[0]));
-  }
-
-  RemoteQuorvel form_;
-  std::string folder_;
-  std::size_t log_start_ = 0;
-  std::vector<std::unique_ptr<ChildProcess>> clients_;
 };
 
 // --- Readings and the decimal separator ------------------------------------
@@ -641,8 +395,8 @@ TEST_F(MainFormPollTest, TopicAndItemPrefixComeFromTheSettings) {
   form_.ChooseSensor(1);
   ASSERT_TRUE(WaitPane(kStaticText2Id, Reading("7.5"))) << Pane(kStaticText2Id);
   EXPECT_EQ(Request("T2", "PLANT"), Served(Reading("7.5")));
-  EXPECT_TRUE(Request("S1", "PLANT").starts_with(kRequestFailed));
-  EXPECT_TRUE(Request("T1", kTopic).starts_with(kRequestFailed));
+  EXPECT_TRUE(Refused("S1", "PLANT"));
+  EXPECT_TRUE(Refused("T1", kTopic));
 }
 
 // --- Start-up ----------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "tests/win/setup_driver_win.h"
 
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include "tools/remote/message_wait_win.h"
 #include "ui/main_form_ids.h"
@@ -11,40 +12,10 @@ namespace quorvel::testing {
 
 namespace {
 
-// Upper bound of one question to the program's thread.
-constexpr UINT kAnswerMs = 5'000;
+using remote::Ask;
+
 // The longest cell text read back.
 constexpr std::size_t kCellChars = 256;
-
-std::optional<LRESULT> Ask(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  DWORD_PTR result = 0;
-  if (::SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, kAnswerMs, &result) ==
-      0) {
-    return std::nullopt;
-  }
-  return static_cast<LRESULT>(result);
-}
-
-// The settings dialog among the program's top-level windows, shown or not.
-HWND FindSetupForm(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND found;
-  } search{pid, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        wchar_t name[32] = {};
-        ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
-        if (owner != s.pid || ::lstrcmpW(name, ui::kSetupFormClass) != 0) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 // The grid's edit box (null while no edit is in progress); nothing when the
 // grid did not answer.
@@ -60,7 +31,7 @@ bool SetupDriver::Open() {
   ::PostMessageW(program_.Main(), WM_COMMAND, MAKEWPARAM(ui::kSetup1Id, 0), /*lParam=*/0);
   return remote::PumpUntil(
       [&] {
-        dialog_ = FindSetupForm(program_.Pid());
+        dialog_ = remote::FindTopLevel(program_.Pid(), ui::kSetupFormClass);
         return Showing() && !::IsWindowEnabled(program_.Main());
       },
       remote::kProgramWaitMs);
@@ -98,6 +69,27 @@ int SetupDriver::Chosen(int id) const {
 
 void SetupDriver::Click(int id) const {
   ::PostMessageW(Control(id), BM_CLICK, 0, 0);
+}
+
+void SetupDriver::ClickAt(int id, double x, double y) const {
+  const HWND control = Control(id);
+  RECT client{};
+  ::GetClientRect(control, &client);
+  const LPARAM at =
+      MAKELPARAM(static_cast<int>(client.right * x), static_cast<int>(client.bottom * y));
+  ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(control, WM_LBUTTONUP, 0, at);
+}
+
+void SetupDriver::PressKey(int id, WPARAM key) const {
+  ::PostMessageW(Control(id), WM_KEYDOWN, key, /*lParam=*/1);
+}
+
+HWND SetupDriver::Focused() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = ::GetWindowThreadProcessId(dialog_, /*lpdwProcessId=*/nullptr);
+  return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
 bool SetupDriver::Checked(int id) const {
@@ -145,6 +137,23 @@ bool SetupDriver::TypeIntoCell(int col, int row, std::u16string_view keys) const
   ::PostMessageW(editor, WM_KEYDOWN, VK_RETURN, /*lParam=*/1);
   return remote::PumpUntil([&] { return Editor(grid) == std::optional<HWND>(nullptr); },
                            remote::kProgramWaitMs);
+}
+
+bool SetupDriver::EnterFileName(HWND file_dialog, std::u16string_view path) {
+  // The explorer-style dialog names its box cmb13 (a combo box) or edt1.
+  HWND box = ::GetDlgItem(file_dialog, cmb13);
+  if (box == nullptr) box = ::GetDlgItem(file_dialog, edt1);
+  const std::u16string terminated(path);
+  if (box == nullptr || Ask(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(terminated.c_str())) !=
+                            std::optional<LRESULT>(TRUE)) {
+    return false;
+  }
+  PressDialogButton(file_dialog, IDOK);
+  return true;
+}
+
+void SetupDriver::PressDialogButton(HWND dialog, int id) {
+  ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 }  // namespace quorvel::testing

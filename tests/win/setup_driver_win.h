@@ -45,6 +45,13 @@ class SetupDriver {
   int Chosen(int id) const;
   // A click on a button or check box (posted).
   void Click(int id) const;
+  // A left click at (x, y) of a control's client area, given as fractions
+  // of its width and height: the button down and up (posted).
+  void ClickAt(int id, double x, double y) const;
+  // A key pressed in a control (posted); the dialog's loop sees it first.
+  void PressKey(int id, WPARAM key) const;
+  // The window of the program's thread that has the keyboard focus.
+  HWND Focused() const;
   bool Checked(int id) const;
   // The tab shown (0..2), and a move to the next one with the arrow key.
   int Tab() const;
@@ -61,6 +68,12 @@ class SetupDriver {
   // messages: the first starts an edit, the rest go to its edit box; then
   // Enter commits. False when no edit started or it did not end.
   bool TypeIntoCell(int col, int row, std::u16string_view keys) const;
+
+  // The open-file dialog answered: `path` put into its file-name box, then
+  // OK clicked (posted). False when it has no such box.
+  static bool EnterFileName(HWND file_dialog, std::u16string_view path);
+  // A click on a button of a dialog of the program (posted).
+  static void PressDialogButton(HWND dialog, int id);
 
  private:
   const remote::RemoteQuorvel& program_;

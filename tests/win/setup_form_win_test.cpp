@@ -9,29 +9,24 @@
 // is part of the test.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "base/cp1251.h"
-#include "config/profile_file_win.h"
 #include "config/sensor_table.h"
 #include "config/settings.h"
 #include "config/start_with_windows.h"
 #include "config/table_file.h"
-#include "tests/win/crash_exit_win.h"
 #include "tests/win/dde_child_win.h"
-#include "tests/win/dde_text.h"
 #include "tests/win/form_driver_win.h"
+#include "tests/win/program_test_win.h"
 #include "tests/win/setup_driver_win.h"
-#include "tests/win/wine_run.h"
-#include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
@@ -45,88 +40,21 @@ using remote::RemoteQuorvel;
 using remote::Utf8;
 using remote::WindowText;
 
-// Choices of the port and speed lists (index 0 is COM1, 300 bit/s).
-constexpr int kCom3 = 2;
+// Choices of the port and speed lists besides those of BaseSettings.
 constexpr int kCom4 = 3;
-constexpr int kSpeed9600 = 5;
 constexpr int kSpeed19200 = 6;
 
 constexpr int kDeviceGood = 5;
 constexpr int kDeviceCounted = 7;
 
-constexpr DWORD kClientMs = 30'000;
-constexpr char kService[] = "Quorvel";
-constexpr char kTopic[] = "ZORVIK";
-constexpr char kUnread[] = " --.-";
+// The page "Обмен" in the settings file.
+constexpr int kExchangePage = 2;
+
 // Channel 3 of the devices, as published under the run's locale (C.UTF-8).
 constexpr char kReading[] = "23.45";
-constexpr char kRequestFailed[] = "<request failed>";
 constexpr char kNotNumeric[] = "Все параметры должны быть численными!";
 constexpr char kNoWorkbook[] =
     "Небыл указан файл Excel для запуска!\rУберите галочку или укажите путь и имя файла.";
-
-bool WaitUntil(const std::function<bool()>& condition) {
-  return remote::PumpUntil(condition, remote::kProgramWaitMs);
-}
-
-std::u16string Shown(std::string_view utf8) {
-  return cp1251::ToUtf16(cp1251::FromUtf8(utf8));
-}
-
-// The bytes, in UTF-8, that a DDE client receives for an item of one line.
-std::string Served(std::string_view utf8) {
-  std::string bytes(utf8);
-  bytes += "\r\n";
-  bytes.push_back('\0');
-  return bytes;
-}
-
-struct Sensor {
-  int address;
-  int channel;
-  int step = 1;
-};
-
-config::SensorTable MakeTable(const std::vector<Sensor>& sensors) {
-  config::SensorTable table;
-  const int count = static_cast<int>(sensors.size());
-  config::ResetSensorTable(table, "S", count);
-  for (int row = 1; row <= count; ++row) {
-    const Sensor& sensor = sensors[static_cast<std::size_t>(row - 1)];
-    config::SetRowName(table, row, "S");
-    table.SetCell(1, row, std::to_string(sensor.address));
-    table.SetCell(2, row, std::to_string(sensor.channel));
-    table.SetCell(3, row, std::to_string(sensor.step));
-  }
-  return table;
-}
-
-config::Settings BaseSettings(const std::vector<Sensor>& sensors) {
-  config::Settings settings;
-  settings.SetComPort(kCom3);
-  settings.SetSpeed(kSpeed9600);
-  settings.SetSensorCount(static_cast<int>(sensors.size()));
-  settings.SetTimeOut(150);
-  settings.SetTimeOutCycle(20);
-  settings.table() = MakeTable(sensors);
-  return settings;
-}
-
-// A request of the simulator's log: its device and the line speed the
-// program had set ("... addr=A cmd=CMD answer=W line=L sent=S").
-struct LoggedRequest {
-  int address = -1;
-  std::string line;
-};
-
-std::optional<LoggedRequest> ParseLogLine(const std::string& text) {
-  const std::size_t addr = text.find(" addr=");
-  const std::size_t line = text.find(" line=");
-  if (addr == std::string::npos || line == std::string::npos) return std::nullopt;
-  const std::size_t end = text.find(' ', line + 1);
-  return LoggedRequest{static_cast<int>(std::strtol(text.c_str() + addr + 6, nullptr, 10)),
-                       text.substr(line + 6, end == std::string::npos ? end : end - line - 6)};
-}
 
 // The text of a message box of the program: the message dialog's, or the
 // first static with text in a system message box.
@@ -172,41 +100,13 @@ struct RunValueCleanup {
   RunValueCleanup& operator=(const RunValueCleanup&) = delete;
 };
 
-[[maybe_unused]] const bool g_exit_on_crash = ExitOnCrash();
+constexpr std::string_view kUnlocked = "/k";  // see the file comment
 
-class SetupFormTest : public ::testing::Test {
+class SetupFormTest : public ProgramTest {
  protected:
-  void SetUp() override { log_start_ = SimulatorLog().size(); }
-
-  void TearDown() override {
-    for (auto& client : clients_) client->Kill();
-    form_.Terminate();
-  }
-
-  void Prepare(const config::Settings& settings) {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string error;
-    const std::optional<std::string> folder =
-        ProgramFolder(std::string(test->test_suite_name()) + "." + test->name(), &error);
-    ASSERT_TRUE(folder) << error;
-    folder_ = *folder;
-    ASSERT_TRUE(remote::PrepareFolder(ProgramPath(), folder_, settings, &error)) << error;
-  }
-
-  void Launch() {
-    std::string error;
-    ASSERT_TRUE(form_.Start(folder_, "/k", &error)) << error;
-  }
-
   void PrepareAndOpen(const config::Settings& settings) {
-    ASSERT_NO_FATAL_FAILURE(Prepare(settings));
-    ASSERT_NO_FATAL_FAILURE(Launch());
+    ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(settings, kUnlocked));
     ASSERT_TRUE(setup_.Open()) << "the settings dialog did not show";
-  }
-
-  std::string Pane(int id) const { return Utf8(form_.ControlText(id)); }
-  bool WaitPane(int id, std::string_view utf8) const {
-    return form_.WaitControlText(id, Shown(utf8));
   }
 
   // Polls until `done` holds.
@@ -218,16 +118,6 @@ class SetupFormTest : public ::testing::Test {
   }
   void PollUntilLogged(int address, std::size_t requests) {
     Poll([&] { return LoggedRequests(address).size() >= requests; });
-  }
-
-  std::vector<LoggedRequest> LoggedRequests(int address) const {
-    std::vector<LoggedRequest> requests;
-    const std::vector<std::string> log = SimulatorLog();
-    for (std::size_t i = log_start_; i < log.size(); ++i) {
-      const std::optional<LoggedRequest> request = ParseLogLine(log[i]);
-      if (request && request->address == address) requests.push_back(*request);
-    }
-    return requests;
   }
 
   // After OK or the close box: the message box shown, null when the dialog
@@ -270,71 +160,37 @@ class SetupFormTest : public ::testing::Test {
     EXPECT_EQ(Utf8(WindowText(buttons[0])), button_text);
   }
 
-  void CloseProgram() {
-    form_.Close();
-    const RemoteQuorvel::Ending ending = form_.WaitExitOrDialog();
-    ASSERT_EQ(ending.exit_code, std::optional<DWORD>(0)) << RemoteQuorvel::Describe(ending);
+  // Clicks into a box, as a user does, and waits until it has the focus.
+  void Focus(int id) {
+    setup_.ClickAt(id, 0.5, 0.5);
+    ASSERT_TRUE(WaitUntil([&] { return setup_.Focused() == setup_.Control(id); }))
+        << "no focus in " << id;
   }
 
-  std::string SavedSetting(const std::string& key) const {
-    config::Win32ProfileFile profile(folder_ + "Quorvel.ini");
-    return profile.Read("SetupForm", key, "<missing>");
+  // Moves the focus on from a box with Tab and expects it to show `held`.
+  void TabAway(int id, std::u16string_view held) {
+    setup_.PressKey(id, VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return setup_.Focused() != setup_.Control(id); }))
+        << "the focus stayed in " << id;
+    ASSERT_TRUE(WaitUntil([&] { return setup_.Text(id) == held; }))
+        << id << " shows " << Utf8(setup_.Text(id));
   }
 
-  // --- DDE, through DdeClient.exe processes ---
-
-  static std::string ClientPath() {
-    return ExecutableDirectory() + "..\\..\\tools\\dde_client\\DdeClient.exe";
+  // The rows of the saved table file, its title row not counted.
+  int SavedSensorCount() const {
+    config::SensorTable table;
+    if (config::LoadSensorTable(table, TablePath())) return -1;
+    return table.RowCount() - 1;
   }
 
-  ChildProcess& Advise(const std::string& item) {
-    clients_.push_back(std::make_unique<ChildProcess>());
-    ChildProcess& client = *clients_.back();
-    std::string error;
-    EXPECT_TRUE(client.Start(ClientPath(), {"advise", kService, kTopic, item}, &error)) << error;
-    EXPECT_TRUE(
-        client.WaitLine([&](const std::string& l) { return l == "linked " + item; }, kClientMs))
-        << client.Transcript();
-    return client;
-  }
-
-  static std::vector<std::string> Updates(const ChildProcess& client, const std::string& item) {
-    std::vector<std::string> updates;
-    for (const std::string& line : client.OutputLines()) {
-      if (line.find(" " + item + " = ") == std::string::npos) continue;
-      updates.push_back(cp1251::ToUtf8(QuotedBytes(line).value_or("<bad line>")));
-    }
-    return updates;
-  }
-
-  // The item's text served to a request, in UTF-8, or kRequestFailed.
-  std::string Request(const std::string& item, const std::string& topic = kTopic) {
-    ChildProcess client;
-    std::string error;
-    if (!client.Start(ClientPath(), {"request", kService, topic, item}, &error)) {
-      return kRequestFailed + (" " + error);
-    }
-    const std::optional<DWORD> code = client.WaitExit(kClientMs);
-    client.Kill();
-    const std::vector<std::string> out = client.OutputLines();
-    if (code != std::optional<DWORD>(0) || out.size() != 1 || !QuotedBytes(out[0])) {
-      return kRequestFailed;
-    }
-    return cp1251::ToUtf8(*QuotedBytes(out[0]));
-  }
-
-  RemoteQuorvel form_;
   SetupDriver setup_{form_};
-  std::string folder_;
-  std::size_t log_start_ = 0;
-  std::vector<std::unique_ptr<ChildProcess>> clients_;
 };
 
 // --- Placement -----------------------------------------------------------------
 
 TEST_F(SetupFormTest, OpensDirectlyBelowTheMainWindowWhereverItIs) {
   ASSERT_NO_FATAL_FAILURE(Prepare(BaseSettings({{kDeviceGood, 3}})));
-  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_NO_FATAL_FAILURE(Launch(kUnlocked));
   for (const POINT moved : {POINT{-1, -1}, POINT{150, 90}}) {
     if (moved.x >= 0) {
       ASSERT_TRUE(::SetWindowPos(form_.Main(), nullptr, moved.x, moved.y, 0, 0,
@@ -364,8 +220,8 @@ TEST_F(SetupFormTest, OpensDirectlyBelowTheMainWindowWhereverItIs) {
 // in the main window's list; the DDE items take the prefix on OK only.
 TEST_F(SetupFormTest, OkResetsTheValuesAndTheItemsTakeThePrefixOnlyThen) {
   ASSERT_NO_FATAL_FAILURE(Prepare(BaseSettings({{kDeviceGood, 3}, {kDeviceGood, 3}})));
-  ASSERT_NO_FATAL_FAILURE(Launch());
-  ChildProcess& client = Advise("S1");
+  ASSERT_NO_FATAL_FAILURE(Launch(kUnlocked));
+  ChildProcess& client = Advise({"S1"});
   // The client's updates of S1 are more than `count`, the last one `value`.
   const auto updated = [&](std::size_t count, std::string value) {
     return [&client, count, value = std::move(value)] {
@@ -388,13 +244,13 @@ TEST_F(SetupFormTest, OkResetsTheValuesAndTheItemsTakeThePrefixOnlyThen) {
   ASSERT_TRUE(setup_.WaitClosed());
   EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"T1", u"T2"}));
   EXPECT_EQ(Request("S1"), Served(kReading));
-  EXPECT_EQ(Request("T1"), kRequestFailed);
+  EXPECT_TRUE(Refused("T1"));
 
   ASSERT_TRUE(setup_.Open());
   setup_.Click(kOkB1Id);
   ASSERT_TRUE(setup_.WaitClosed());
   for (const char* item : {"T1", "T2", "T500"}) EXPECT_EQ(Request(item), Served(kUnread)) << item;
-  EXPECT_EQ(Request("S1"), kRequestFailed);
+  EXPECT_TRUE(Refused("S1"));
   EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"T1", u"T2"}));
 }
 
@@ -411,7 +267,7 @@ TEST_F(SetupFormTest, RefusedPrefixIsReportedAndTheTopicStillChanges) {
   EXPECT_EQ(MessageOf(box), "''1'' is not a valid component name.");
   ASSERT_NO_FATAL_FAILURE(Dismiss(box, IDOK));
   EXPECT_EQ(Request("S1", "PLANT"), Served(kUnread));
-  EXPECT_EQ(Request("S1", kTopic), kRequestFailed);
+  EXPECT_TRUE(Refused("S1", kTopic));
 }
 
 // --- OK and the close box with something missing --------------------------------
@@ -430,7 +286,7 @@ TEST_F(SetupFormTest, EmptyCellMakesOkAndTheCloseBoxWarn) {
   HWND box = PressOk();
   ASSERT_NO_FATAL_FAILURE(ExpectWarning(box, kNotNumeric, IDCANCEL, "Cancel"));
   EXPECT_EQ(Request("S1"), Served(kUnread));
-  EXPECT_EQ(Request("T1"), kRequestFailed);
+  EXPECT_TRUE(Refused("T1"));
   EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"S1", u"S2"}));
   ASSERT_NO_FATAL_FAILURE(Dismiss(box, IDCANCEL));
 
@@ -455,13 +311,68 @@ TEST_F(SetupFormTest, WorkbookOptionWithoutAFileWarnsAfterTheNamesWereApplied) {
   const HWND box = PressOk();
   ASSERT_NO_FATAL_FAILURE(ExpectWarning(box, kNoWorkbook, IDOK, "OK"));
   EXPECT_EQ(Request("T1"), Served(kUnread));
-  EXPECT_EQ(Request("S1"), kRequestFailed);
+  EXPECT_TRUE(Refused("S1"));
   ASSERT_NO_FATAL_FAILURE(Dismiss(box, IDOK));
 
   setup_.Click(kSetupCB3Id);
   ASSERT_TRUE(WaitUntil([&] { return !setup_.Checked(kSetupCB3Id); }));
   EXPECT_EQ(PressOk(), nullptr);
   EXPECT_TRUE(setup_.WaitClosed());
+}
+
+// --- The workbook file ------------------------------------------------------------
+
+// The file dialog must leave the working directory alone: the table file is
+// named relative to it and would otherwise be saved beside the workbook. A
+// cancelled dialog keeps the path.
+TEST_F(SetupFormTest, WorkbookChosenElsewhereLeavesTheTableBesideTheProgram) {
+  std::string error;
+  const std::optional<std::string> books = ProgramFolder(TestName() + "-books", &error);
+  ASSERT_TRUE(books) << error;
+  ASSERT_TRUE(::CreateDirectoryA(books->c_str(), /*lpSecurityAttributes=*/nullptr) ||
+              ::GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::string book = *books + "plant.xls";
+  const HANDLE file = ::CreateFileA(book.c_str(), GENERIC_WRITE, /*dwShareMode=*/0,
+                                    /*lpSecurityAttributes=*/nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << ::GetLastError();
+  ::CloseHandle(file);
+  const std::string stray_table = *books + config::kSensorTableFile;
+  ::DeleteFileA(stray_table.c_str());
+
+  ASSERT_NO_FATAL_FAILURE(PrepareAndOpen(BaseSettings({{kDeviceGood, 3}})));
+  setup_.Click(kSetupCB3Id);
+  ASSERT_TRUE(WaitUntil([&] { return setup_.Checked(kSetupCB3Id); }));
+  const auto browse = [&] {
+    setup_.Click(kRBE1ButtonId);
+    return form_.WaitDialog();
+  };
+  HWND files = browse();
+  ASSERT_NE(files, nullptr) << "no file dialog";
+  EXPECT_EQ(::GetWindow(files, GW_OWNER), setup_.Handle());
+  EXPECT_EQ(::GetDlgItem(files, kMessageTextId), nullptr) << "a message box: " << MessageOf(files);
+  ASSERT_TRUE(SetupDriver::EnterFileName(files, Shown(book))) << "no file name box";
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(files); })) << "the file dialog stayed";
+  EXPECT_TRUE(WaitUntil([&] { return setup_.Text(kRBE1Id) == Shown(book); }))
+      << Utf8(setup_.Text(kRBE1Id));
+
+  files = browse();
+  ASSERT_NE(files, nullptr) << "no file dialog";
+  SetupDriver::PressDialogButton(files, IDCANCEL);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(files); })) << "the file dialog stayed";
+  // Answered once the browse handler has returned.
+  setup_.Tab();
+  EXPECT_EQ(Utf8(setup_.Text(kRBE1Id)), book);
+
+  // The program holds the table: only the close writes the file again.
+  ASSERT_TRUE(::DeleteFileA(TablePath().c_str()));
+  EXPECT_EQ(PressOk(), nullptr) << MessageOf(form_.FindDialog());
+  ASSERT_TRUE(setup_.WaitClosed());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  ExpectTableFile({{kDeviceGood, 3}});
+  EXPECT_EQ(::GetFileAttributesA(stray_table.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(SavedSetting("PaTchFile"), book);
+  EXPECT_EQ(SavedSetting("CheckBoxState3"), "1");
 }
 
 // --- The port --------------------------------------------------------------------
@@ -472,7 +383,7 @@ TEST_F(SetupFormTest, WorkbookOptionWithoutAFileWarnsAfterTheNamesWereApplied) {
 // the second.
 TEST_F(SetupFormTest, ChosenSpeedIsTheSpeedOfTheNextOpen) {
   ASSERT_NO_FATAL_FAILURE(Prepare(BaseSettings({{kDeviceCounted, 3}})));
-  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_NO_FATAL_FAILURE(Launch(kUnlocked));
   ASSERT_NO_FATAL_FAILURE(PollUntilLogged(kDeviceCounted, 2));
 
   ASSERT_TRUE(setup_.Open());
@@ -556,12 +467,96 @@ TEST_F(SetupFormTest, RaisedCountInitialisesRowsFromTheOldLastAndLoweredKeepsRow
   setup_.Click(kOkB1Id);
   ASSERT_TRUE(setup_.WaitClosed());
   EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"S1", u"S2", u"S3", u"S4"}));
-  ASSERT_NO_FATAL_FAILURE(CloseProgram());
-  config::SensorTable saved;
-  ASSERT_EQ(config::LoadSensorTable(saved, folder_ + config::kSensorTableFile), std::nullopt);
-  EXPECT_EQ(saved.cells(),
-            MakeTable({{kDeviceGood, 3, 1}, {kDeviceGood, 4, 2}, {1, 0, 1}, {9, 0, 1}}).cells());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  ExpectTableFile({{kDeviceGood, 3, 1}, {kDeviceGood, 4, 2}, {1, 0, 1}, {9, 0, 1}});
   EXPECT_EQ(SavedSetting("Channel"), "4");
+}
+
+// A box takes only a value of its range while it has the focus (the table
+// follows the count 1..500 only); leaving it holds the text within the range,
+// and a text that is no number becomes the least value.
+TEST_F(SetupFormTest, NumberBoxesAreHeldWithinTheirRangeWhenLeft) {
+  config::Settings settings = BaseSettings({{kDeviceGood, 3}});
+  settings.SetActivePage(kExchangePage);
+  ASSERT_NO_FATAL_FAILURE(PrepareAndOpen(settings));
+  ASSERT_NO_FATAL_FAILURE(Focus(kSE1Id));
+  ASSERT_TRUE(setup_.SetText(kSE1Id, u"900"));
+  EXPECT_FALSE(setup_.SelectCell(1, 2));
+  ASSERT_NO_FATAL_FAILURE(TabAway(kSE1Id, u"500"));
+  EXPECT_TRUE(setup_.SelectCell(1, 500));
+  EXPECT_FALSE(setup_.SelectCell(1, 501));
+
+  // ES_NUMBER keeps the user from typing what WM_SETTEXT puts in.
+  for (const char16_t* text : {u"12", u"", u"abc"}) {
+    ASSERT_NO_FATAL_FAILURE(Focus(kSE2Id));
+    ASSERT_TRUE(setup_.SetText(kSE2Id, text));
+    ASSERT_NO_FATAL_FAILURE(TabAway(kSE2Id, u"100")) << Utf8(text);
+  }
+
+  setup_.Click(kOkB1Id);
+  ASSERT_TRUE(setup_.WaitClosed());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  EXPECT_EQ(SavedSensorCount(), 500);
+  EXPECT_EQ(SavedSetting("Channel"), "500");
+  EXPECT_EQ(SavedSetting("TimeOut"), "100");
+}
+
+// A click on the upper half of the count's spin buttons.
+TEST_F(SetupFormTest, UpperSpinButtonStepsTheCountAndTheTableFollows) {
+  config::Settings settings =
+      BaseSettings({{kDeviceGood, 3}, {kDeviceGood, 4}, {kDeviceCounted, 3}});
+  settings.SetActivePage(kExchangePage);
+  ASSERT_NO_FATAL_FAILURE(PrepareAndOpen(settings));
+  EXPECT_EQ(setup_.Text(kSE1Id), u"3");
+  setup_.ClickAt(kSE1Id + kSpinButtonsOffset, 0.5, 0.25);
+  ASSERT_TRUE(WaitUntil([&] { return setup_.Text(kSE1Id) == u"4"; })) << Utf8(setup_.Text(kSE1Id));
+  EXPECT_TRUE(setup_.SelectCell(1, 4));
+  EXPECT_FALSE(setup_.SelectCell(1, 5));
+
+  setup_.Click(kOkB1Id);
+  ASSERT_TRUE(setup_.WaitClosed());
+  EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"S1", u"S2", u"S3", u"S4"}));
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  EXPECT_EQ(SavedSensorCount(), 4);
+}
+
+// --- The device search -------------------------------------------------------------
+
+// The search page has no tab and its button never shows; a click that
+// reaches the button anyway starts the search, which lists a result under
+// the first port and a placeholder, and a second click stops it.
+TEST_F(SetupFormTest, HiddenSearchButtonStillTogglesTheSearch) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndOpen(BaseSettings({{kDeviceGood, 3}})));
+  const HWND find = setup_.Control(kFindButtonId);
+  const HWND tree = setup_.Control(kRzTreeView1Id);
+  const auto nodes = [&] { return remote::Ask(tree, TVM_GETCOUNT, 0, 0).value_or(-1); };
+  const auto next = [&](LPARAM item, WPARAM code) {
+    return remote::Ask(tree, TVM_GETNEXTITEM, code, item).value_or(0);
+  };
+  EXPECT_EQ(remote::Ask(setup_.Control(kRzPageControl1Id), TCM_GETITEMCOUNT, 0, 0),
+            std::optional<LRESULT>(3));
+  for (const int tab : {0, 1, 2}) {
+    if (tab > 0) setup_.NextTab();
+    ASSERT_TRUE(WaitUntil([&] { return setup_.Tab() == tab; })) << tab;
+    EXPECT_FALSE(::IsWindowVisible(find)) << "on tab " << tab;
+  }
+  EXPECT_EQ(nodes(), 10);
+  const LPARAM first = next(0, TVGN_ROOT);
+  EXPECT_EQ(next(first, TVGN_CHILD), 0);
+
+  setup_.Click(kFindButtonId);
+  EXPECT_TRUE(WaitUntil([&] { return setup_.Text(kFindButtonId) == u"Остановить"; }))
+      << Utf8(setup_.Text(kFindButtonId));
+  EXPECT_EQ(nodes(), 12);
+  const LPARAM result = next(first, TVGN_CHILD);
+  EXPECT_NE(result, 0) << "nothing under the first port";
+  EXPECT_EQ(next(result, TVGN_NEXT), 0) << "more than one node under the first port";
+  EXPECT_FALSE(::IsWindowVisible(find));
+
+  setup_.Click(kFindButtonId);
+  EXPECT_TRUE(WaitUntil([&] { return setup_.Text(kFindButtonId) == u"Поиск"; }))
+      << Utf8(setup_.Text(kFindButtonId));
+  EXPECT_EQ(nodes(), 12);
 }
 
 // --- Saved and read back -----------------------------------------------------------
@@ -583,7 +578,7 @@ TEST_F(SetupFormTest, ChosenValuesAreSavedOnExitAndShownAtTheNextStart) {
   }
   setup_.Click(kOkB1Id);
   ASSERT_TRUE(setup_.WaitClosed());
-  ASSERT_NO_FATAL_FAILURE(CloseProgram());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
 
   for (const auto& [key, value] :
        std::vector<std::pair<std::string, std::string>>{{"ComPort", std::to_string(kCom4)},
@@ -600,7 +595,7 @@ TEST_F(SetupFormTest, ChosenValuesAreSavedOnExitAndShownAtTheNextStart) {
 
   // The option read back registers the program again.
   DeleteRunValue();
-  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_NO_FATAL_FAILURE(Launch(kUnlocked));
   EXPECT_EQ(RunValue(), std::optional<std::string>(folder_ + "Quorvel.exe"));
   EXPECT_EQ(Pane(kStaticText3Id), "COM4");
   EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"T1", u"T2"}));

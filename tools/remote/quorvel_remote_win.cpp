@@ -35,37 +35,6 @@ std::wstring ClassName(HWND window) {
   return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-// The first top-level window of the process with the class, shown or not;
-// null when there is none.
-HWND FindTopLevel(DWORD pid, std::wstring_view window_class) {
-  struct Search {
-    DWORD pid;
-    std::wstring_view window_class;
-    HWND found;
-  } search{pid, window_class, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s.pid || ClassName(window) != s.window_class) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// A message answered by the window's thread; nothing when it did not answer.
-std::optional<LRESULT> Ask(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  DWORD_PTR result = 0;
-  if (::SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, kAnswerMs, &result) ==
-      0) {
-    return std::nullopt;
-  }
-  return static_cast<LRESULT>(result);
-}
-
 // Removes the files of a folder (the program's folders hold no others).
 void RemoveFiles(const std::string& folder) {
   WIN32_FIND_DATAA found{};
@@ -114,6 +83,34 @@ std::vector<HWND> DialogButtons(HWND dialog) {
       },
       reinterpret_cast<LPARAM>(&buttons));
   return buttons;
+}
+
+HWND FindTopLevel(DWORD pid, std::wstring_view window_class) {
+  struct Search {
+    DWORD pid;
+    std::wstring_view window_class;
+    HWND found;
+  } search{pid, window_class, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != s.pid || ClassName(window) != s.window_class) return TRUE;
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::optional<LRESULT> Ask(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  DWORD_PTR result = 0;
+  if (::SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, kAnswerMs, &result) ==
+      0) {
+    return std::nullopt;
+  }
+  return static_cast<LRESULT>(result);
 }
 
 std::u16string WindowText(HWND window) {

@@ -62,6 +62,14 @@ bool PrepareFolder(const std::string& program, const std::string& folder,
 // The push buttons of a dialog, in the order of its child windows.
 std::vector<HWND> DialogButtons(HWND dialog);
 
+// The first top-level window of the process with the class, shown or not;
+// null when there is none.
+HWND FindTopLevel(DWORD pid, std::wstring_view window_class);
+
+// A message answered by the window's thread within a few seconds; nothing
+// when it did not answer.
+std::optional<LRESULT> Ask(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
 class RemoteQuorvel {
  public:
   // How a wait for the end of the program came out: its exit code once it
