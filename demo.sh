@@ -6,10 +6,11 @@
 # would receive it.
 #
 #   ./demo.sh               run until Ctrl-C
-#   ./demo.sh --seconds N   end by itself after N seconds of polling, with a
-#                           screenshot of the main window in build/demo/, and
-#                           of each page of the settings dialog once polling
-#                           has stopped
+#   ./demo.sh --seconds N   end by itself after N seconds of polling, with
+#                           screenshots in build/demo/: the splash at start
+#                           (quorvel-splash.png), the main window while it
+#                           polls (quorvel-main.png) and each page of the
+#                           settings dialog once polling has stopped
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,7 +19,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) [ $# -ge 2 ] || { echo "demo: --seconds needs a number" >&2; exit 2; }
                seconds=$2; shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "demo: unknown argument '$1' (try --help)" >&2; exit 2 ;;
   esac
 done
@@ -43,8 +44,9 @@ screenshot=""
 if [ -n "$seconds" ]; then
   mkdir -p build/demo
   screenshot=$PWD/build/demo/quorvel-main.png
-  rm -f "$screenshot" build/demo/setup-*.png
-  runner+=(--seconds "$seconds" --screenshot "$screenshot" --setup-screenshots "$PWD/build/demo")
+  rm -f "$screenshot" build/demo/setup-*.png build/demo/quorvel-splash.png
+  runner+=(--seconds "$seconds" --screenshot "$screenshot" --setup-screenshots "$PWD/build/demo"
+           --splash-screenshot "$PWD/build/demo/quorvel-splash.png")
 fi
 
 echo "Simulated bus on COM3 at 9600 bit/s: devices 5, 7, 14, 9 (silent) and 12 (bad checksum)."
@@ -53,6 +55,7 @@ echo "Simulated bus on COM3 at 9600 bit/s: devices 5, 7, 14, 9 (silent) and 12 (
 tools/winerun.sh --native build/native --locale ru_RU.UTF-8 --sim "$bus" -- \
   "${runner[@]}" "${sensors[@]}" | tr -d '\r'
 if [ -n "$screenshot" ] && [ -f "$screenshot" ]; then
+  echo "The splash at start: build/demo/quorvel-splash.png"
   echo "The main window as it was after $seconds seconds: ${screenshot#"$PWD"/}"
   echo "The settings dialog's pages: build/demo/setup-general.png, setup-exchange.png, setup-dde.png"
 fi

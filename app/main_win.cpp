@@ -3,15 +3,20 @@
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <array>
+#include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/single_instance_win.h"
+#include "app/workbook/workbook_launch_win.h"
 #include "base/cp1251.h"
 #include "base/executable_path.h"
 #include "bus/message_pump_win.h"
@@ -26,14 +31,20 @@
 #include "ui/error_report_win.h"
 #include "ui/main_form_win.h"
 #include "ui/message_dialog_win.h"
+#include "ui/resource_ids.h"
 #include "ui/setup_form_rules.h"
 #include "ui/setup_form_win.h"
+#include "ui/splash/splash_win.h"
+#include "ui/tray/about_form_win.h"
+#include "ui/tray/tray_icon_win.h"
 
 namespace {
 
 using namespace quorvel;
 
 constexpr char kTitle[] = "Quorvel v.2.1";
+// The splash's display time, in units of 600 ms.
+constexpr std::int32_t kSplashShowTime = 4;
 
 void ShowStartupError(const std::string& text) {
   const std::u16string wide = cp1251::ToUtf16(text);
@@ -60,6 +71,17 @@ class ProgramEffects final : public config::SettingsEffects {
   void StartWithWindowsChanged(bool checked) override {
     config::RegisterStartWithWindows(checked, ExecutablePath());
   }
+  // The notification-area icon follows the display choice. A refusal of
+  // the shell is reported, and whatever was being done goes on (at start,
+  // the rest of the settings and the table still load).
+  void DisplayChanging(int index) override {
+    if (tray == nullptr) return;
+    if (const std::optional<std::string> error = tray->SetActive(index == 1)) {
+      ui::ShowErrorReport(report_owner ? report_owner() : nullptr, *error);
+    }
+  }
+  ui::TrayIcon* tray = nullptr;
+  std::function<HWND()> report_owner;
 };
 
 // What the settings dialog's handlers reach outside the dialog. Its boxes
@@ -85,9 +107,21 @@ class SetupHost final : public ui::SetupFormHost {
   std::function<HWND()> owner_;
 };
 
+// The thread's single-threaded COM apartment, for the workbook launch.
+struct ComApartment {
+  ComApartment() : initialised(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~ComApartment() {
+    if (initialised) ::CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  bool initialised;
+};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_line*/, int show) {
+  const ComApartment com;
   // The DDE manager comes before any window and goes last.
   std::uint32_t dde_error = 0;
   const std::unique_ptr<poll::DdemlServer> dde =
@@ -95,6 +129,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   if (!dde) {
     ShowStartupError(poll::DdeStartupErrorMessage(dde_error));
     return 1;
+  }
+  // The shell's message to re-add notification-area icons, before any window.
+  ::RegisterWindowMessageW(L"TaskbarCreated");
+  app::SingleInstance instance_name(app::RegistrationName(ExecutablePath()));
+  if (instance_name.AlreadyRunning()) {
+    ::MessageBoxW(/*hWnd=*/nullptr, L"Нельзя запустить две копии программы c одинаковыми именами ",
+                  L"Error", MB_OK);
+    return 0;
   }
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
@@ -126,6 +168,30 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     return config::WriteIni(profile, settings, settings_path, grid);
   };
   hooks.report_error = [&](const std::string& text) { ui::ShowErrorReport(owner(), text); };
+  effects.report_owner = owner;
+  hooks.show_splash = [&]() {
+    ui::TStartMark splash(instance);
+    splash.SetShowTime(kSplashShowTime);
+    splash.SetPicture(ui::SplashPicture(instance));
+    splash.SetTransparent(false);
+    try {
+      splash.SetActive(true);
+    } catch (const std::exception& error) {
+      ShowStartupError(error.what());
+    }
+  };
+  std::unique_ptr<ui::TAboutForm> about;
+  hooks.show_about = [&]() {
+    if (about) about->ShowModal();
+  };
+  hooks.open_workbook = [&]() {
+    if (const std::optional<std::string> error = app::LaunchWorkbook(settings.WorkbookPath())) {
+      const std::array<ui::DialogButton, 1> cancel{{{u"Cancel", IDCANCEL}}};
+      ui::ShowMessageDialog(form->Handle(), u"Error", cp1251::ToUtf16(*error),
+                            ui::DialogIcon::kError, cancel);
+    }
+  };
+  hooks.release_instance = [&]() { instance_name.Release(); };
   hooks.show_setup = [&]() {
     if (setup) setup->ShowModal();
   };
@@ -138,6 +204,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     ShowStartupError("Cannot create the main window");
     return 1;
   }
+  // The notification area shows small icons: the small one, not a shrunk large one.
+  const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(QUORVEL_ICON_ID),
+                                                    IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                    ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  ui::TrayIcon tray(instance, form->Handle(), icon, L"Quorvel v.2.1");
+  effects.tray = &tray;
   // The settings dialog's creation reads the stored settings and the table
   // and applies them: the DDE names, the line speed, the port name.
   SetupHost setup_host(*form, owner);
@@ -153,6 +225,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     ShowStartupError("Cannot create the settings dialog");
     return 1;
   }
+  about = std::make_unique<ui::TAboutForm>(instance, form->Handle());
+  if (!about->Create()) {
+    ShowStartupError("Cannot create the About box");
+    return 1;
+  }
   form->MoveTo(settings.FormLeft(), settings.FormTop());
   form->Show(show);
 
@@ -165,6 +242,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     ::DispatchMessageW(&msg);
   }
   pump.set_dialog_window(nullptr);
+  effects.tray = nullptr;
+  about.reset();
   setup.reset();
   form.reset();
   bus.ClosePorts();

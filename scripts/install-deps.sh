@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev
+  libjpeg62-turbo-dev dpkg-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 fonts-wine
   xvfb
@@ -34,3 +35,6 @@ if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
   grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
 fi
+
+# The JPEG library for the Windows target, built once from Debian's sources.
+"$(dirname "$0")/build-libjpeg.sh"

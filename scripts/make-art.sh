@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Remakes the committed pictures, ui/res/images.bmp and ui/res/quorvel.ico,
-# with the generator of the native tree (build it first: scripts/build.sh, or
-# cmake --build build/native --target quorvel-art). Commit the result: the
+# Remakes the committed pictures, ui/res/images.bmp, ui/res/quorvel.ico and
+# ui/res/splash.jpg, with the generator of the native tree (build it first:
+# scripts/build.sh, or cmake --build build/native --target quorvel-art). Commit the result: the
 # art_tests test fails while the copies differ from what the generator draws.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,4 +13,4 @@ if [ ! -x "$art" ]; then
 fi
 mkdir -p ui/res
 "$art" ui/res
-echo "wrote ui/res/images.bmp and ui/res/quorvel.ico"
+echo "wrote ui/res/images.bmp, ui/res/quorvel.ico and ui/res/splash.jpg"

@@ -1,4 +1,5 @@
-// Owners of GDI objects (fonts, bitmaps, brushes): DeleteObject at the end.
+// Owners of GDI objects (fonts, bitmaps: DeleteObject at the end) and of
+// memory device contexts.
 #pragma once
 
 #include <windows.h>
@@ -16,5 +17,13 @@ struct GdiObjectTraits {
 
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+
+// A memory device context from CreateCompatibleDC: DeleteDC at the end.
+struct MemoryDcTraits {
+  using pointer = HDC;
+  static pointer Invalid() { return nullptr; }
+  static void Close(pointer dc) { ::DeleteDC(dc); }
+};
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 
 }  // namespace quorvel::ui

@@ -103,6 +103,7 @@ bool TForm1::Create(const std::vector<std::string>& arguments) {
   ReadDecimalSeparator(/*user_default=*/false);
   UpdateClock();
   ::SetTimer(window_, kClockTimer, kClockMs, /*lpTimerFunc=*/nullptr);
+  if (hooks_.show_splash) hooks_.show_splash();
   FormCreate(arguments);
   return true;
 }

@@ -27,6 +27,8 @@ namespace quorvel::ui {
 
 // What the window asks of the parts of the program built around it.
 struct MainFormHooks {
+  // While the window is being made, before its creation handler: the splash.
+  std::function<void()> show_splash;
   // First show, workbook option on: open the workbook.
   std::function<void()> open_workbook;
   // First show: the workbook option's label and path box follow the option.

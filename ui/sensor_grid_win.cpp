@@ -26,13 +26,6 @@ constexpr int kEditorId = 1;
 constexpr UINT_PTR kEditorSubclassId = 1;
 constexpr wchar_t kFontFace[] = L"Tahoma";
 
-struct MemoryDcTraits {
-  using pointer = HDC;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer dc) { ::DeleteDC(dc); }
-};
-using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
-
 struct Cell {
   int col = -1;
   int row = -1;

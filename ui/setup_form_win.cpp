@@ -10,6 +10,7 @@
 #include "base/cp1251.h"
 #include "ui/glyph_button_win.h"
 #include "ui/image_list_win.h"
+#include "ui/modal_loop_win.h"
 #include "ui/setup_form_ids.h"
 #include "ui/window_proc_win.h"
 
@@ -331,27 +332,7 @@ void TSetupForm::EnableWorkbookControls(bool enabled) {
 void TSetupForm::ShowModal() {
   FillControls();
   FormShow();
-  ::EnableWindow(owner_, FALSE);
-  ::ShowWindow(window_, SW_SHOW);
-  ::SetActiveWindow(window_);
-  modal_ = true;
-  MSG msg;
-  while (modal_) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      // The end of the program: the main loop has to see it too.
-      ::PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (::IsDialogMessageW(window_, &msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  modal_ = false;
-  // The owner is enabled before the dialog goes, so it takes the activation.
-  ::EnableWindow(owner_, TRUE);
-  ::ShowWindow(window_, SW_HIDE);
-  ::SetActiveWindow(owner_);
+  RunModal(window_, owner_, modal_);
 }
 
 void TSetupForm::ReportError(const std::string& text) {

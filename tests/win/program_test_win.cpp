@@ -199,10 +199,11 @@ bool ProgramTest::WaitUpdates(const ChildProcess& client, const std::string& ite
   return WaitUntil([&] { return Updates(client, item).size() >= count; });
 }
 
-std::string ProgramTest::Request(const std::string& item, const std::string& topic) {
+std::string ProgramTest::Request(const std::string& item, const std::string& topic,
+                                 const std::string& service) {
   ChildProcess client;
   std::string error;
-  if (!client.Start(ClientPath(), {"request", kService, topic, item}, &error)) {
+  if (!client.Start(ClientPath(), {"request", service, topic, item}, &error)) {
     return std::string(kRequestFailed) + " " + error;
   }
   const std::optional<DWORD> code = client.WaitExit(kClientMs);

@@ -116,7 +116,8 @@ class ProgramTest : public ::testing::Test {
   // The item's text served to a request, in UTF-8, or a description of the
   // failure that starts with kRequestFailed.
   static constexpr std::string_view kRequestFailed = "<request failed>";
-  std::string Request(const std::string& item, const std::string& topic = kTopic);
+  std::string Request(const std::string& item, const std::string& topic = kTopic,
+                      const std::string& service = kService);
   // Success when the request fails; the text served otherwise.
   ::testing::AssertionResult Refused(const std::string& item, const std::string& topic = kTopic);
 

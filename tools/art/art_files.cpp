@@ -2,7 +2,9 @@
 
 #include "tools/art/bmp_file.h"
 #include "tools/art/ico_file.h"
+#include "tools/art/jpeg_file.h"
 #include "tools/art/program_icon.h"
+#include "tools/art/splash_picture.h"
 #include "tools/art/toolbar_images.h"
 
 namespace quorvel::art {
@@ -14,6 +16,7 @@ std::vector<ArtFile> MakeArtFiles() {
   return {
       {"images.bmp", EncodeBmp(DrawPictureStrip())},
       {"quorvel.ico", EncodeIco(icons)},
+      {"splash.jpg", EncodeJpeg(DrawSplashPicture())},
   };
 }
 

@@ -15,7 +15,8 @@ struct ArtFile {
 };
 
 // images.bmp: the strip of small pictures (toolbar_images.h);
-// quorvel.ico: the program's icon at every size (program_icon.h).
+// quorvel.ico: the program's icon at every size (program_icon.h);
+// splash.jpg: the splash picture (splash_picture.h, jpeg_file.h).
 std::vector<ArtFile> MakeArtFiles();
 
 }  // namespace quorvel::art

@@ -3,17 +3,21 @@
 // under them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tools/art/art_files.h"
 #include "tools/art/bmp_file.h"
 #include "tools/art/geometry.h"
 #include "tools/art/ico_file.h"
+#include "tools/art/jpeg_file.h"
 #include "tools/art/program_icon.h"
 #include "tools/art/toolbar_images.h"
 
@@ -144,6 +148,93 @@ TEST(ProgramIcon, DirectoryAndImages) {
     expected_offset += image_size;
   }
   EXPECT_EQ(ico.size(), expected_offset);
+}
+
+std::uint32_t Be16(const Bytes& bytes, std::size_t at) {
+  return bytes.at(at) << 8 | bytes.at(at + 1);
+}
+
+// The segments of a JPEG file up to its first scan: marker, then data.
+std::vector<std::pair<int, Bytes>> Segments(const Bytes& jpeg) {
+  std::vector<std::pair<int, Bytes>> segments;
+  std::size_t at = 2;  // past SOI
+  while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+    const int marker = jpeg[at + 1];
+    const std::size_t length = Be16(jpeg, at + 2);
+    segments.push_back({marker, Bytes(jpeg.begin() + at + 4, jpeg.begin() + at + 2 + length)});
+    if (marker == 0xDA) break;
+    at += 2 + length;
+  }
+  return segments;
+}
+
+Bytes Prefix(const Bytes& bytes, std::size_t size) {
+  return Bytes(bytes.begin(), bytes.begin() + std::min(size, bytes.size()));
+}
+
+Bytes Text(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+TEST(SplashPicture, ProgressiveWithItsMetadata) {
+  const Bytes jpeg = ReadCommitted("splash.jpg");
+  ASSERT_GE(jpeg.size(), 4u);
+  EXPECT_EQ(Be16(jpeg, 0), 0xFFD8u);
+  EXPECT_EQ(Be16(jpeg, jpeg.size() - 2), 0xFFD9u);
+  const auto segments = Segments(jpeg);
+  ASSERT_GE(segments.size(), 5u);
+  EXPECT_EQ(segments[0].first, 0xEE);  // APP14
+  EXPECT_EQ(Prefix(segments[0].second, 5), Text("Adobe"));
+  EXPECT_EQ(segments[1].first, 0xE1);
+  EXPECT_EQ(segments[1].second, ExifSegment());
+  EXPECT_EQ(segments[2].first, 0xE1);
+  EXPECT_EQ(segments[2].second, XmpSegment());
+  EXPECT_EQ(segments[3].first, 0xE2);
+  Bytes icc = Text(std::string_view("ICC_PROFILE\0\1\1", 14));
+  const Bytes profile = IccProfile();
+  icc.insert(icc.end(), profile.begin(), profile.end());
+  EXPECT_EQ(segments[3].second, icc);
+
+  int frames = 0;
+  for (const auto& [marker, data] : segments) {
+    EXPECT_NE(marker, 0xC0) << "baseline frame";
+    if (marker != 0xC2) continue;
+    ++frames;
+    ASSERT_GE(data.size(), 6u);
+    EXPECT_EQ(Be16(data, 1), 360u);  // height
+    EXPECT_EQ(Be16(data, 3), 242u);  // width
+    EXPECT_EQ(data[5], 3);           // components
+  }
+  EXPECT_EQ(frames, 1);
+}
+
+TEST(JpegFile, ExifByteLayout) {
+  const Bytes expected = {
+      'E',  'x',  'i', 'f', 0,   0,                         //
+      'I',  'I',  42,  0,   8,   0,   0,   0,               // TIFF header, IFD0 at 8
+      1,    0,                                              // one entry:
+      0x31, 0x01, 2,   0,   8,   0,   0,   0, 26, 0, 0, 0,  // Software, ASCII, 8 at 26
+      0,    0,    0,   0,                                   // no next IFD
+      'Q',  'u',  'o', 'r', 'v', 'e', 'l', 0,
+  };
+  EXPECT_EQ(ExifSegment(), expected);
+}
+
+TEST(JpegFile, IccProfileHeaderAndTags) {
+  const Bytes icc = IccProfile();
+  ASSERT_GE(icc.size(), 132u);
+  EXPECT_EQ(Be16(icc, 0) << 16 | Be16(icc, 2), icc.size());
+  EXPECT_EQ(Prefix(Bytes(icc.begin() + 12, icc.end()), 12), Text("mntrRGB XYZ "));
+  EXPECT_EQ(Prefix(Bytes(icc.begin() + 36, icc.end()), 4), Text("acsp"));
+  const std::size_t count = Be16(icc, 128) << 16 | Be16(icc, 130);
+  ASSERT_EQ(count, 9u);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t entry = 132 + 12 * i;
+    const std::size_t offset = Be16(icc, entry + 4) << 16 | Be16(icc, entry + 6);
+    const std::size_t size = Be16(icc, entry + 8) << 16 | Be16(icc, entry + 10);
+    EXPECT_EQ(offset % 4, 0u) << i;
+    EXPECT_LE(offset + size, icc.size()) << i;
+  }
 }
 
 // One pixel column, two rows: top (1, 2, 3, alpha 4), bottom (5, 6, 7, alpha 8).

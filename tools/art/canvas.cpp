@@ -47,9 +47,14 @@ Canvas::Canvas(int width, int height)
     : width_(width), height_(height), pixels_(static_cast<std::size_t>(width) * height * 4, 0.0) {}
 
 void Canvas::Fill(const Shape& shape, const Paint& paint) {
+  Fill(shape, paint, 0, 0, width_, height_);
+}
+
+void Canvas::Fill(const Shape& shape, const Paint& paint, int left, int top, int right,
+                  int bottom) {
   constexpr double kStep = 1.0 / kSamplesPerSide;
-  for (int y = 0; y < height_; ++y) {
-    for (int x = 0; x < width_; ++x) {
+  for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y) {
+    for (int x = std::max(left, 0); x < std::min(right, width_); ++x) {
       int inside = 0;
       for (int sy = 0; sy < kSamplesPerSide; ++sy) {
         for (int sx = 0; sx < kSamplesPerSide; ++sx) {
@@ -63,6 +68,19 @@ void Canvas::Fill(const Shape& shape, const Paint& paint) {
       pixel[0] = color.r * cover + pixel[0] * (1 - cover);
       pixel[1] = color.g * cover + pixel[1] * (1 - cover);
       pixel[2] = color.b * cover + pixel[2] * (1 - cover);
+      pixel[3] = cover + pixel[3] * (1 - cover);
+    }
+  }
+}
+
+void Canvas::Draw(const Image& image, int left, int top) {
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (x + left < 0 || x + left >= width_ || y + top < 0 || y + top >= height_) continue;
+      const std::uint8_t* source = &image.rgba[(static_cast<std::size_t>(y) * image.width + x) * 4];
+      const double cover = source[3] / 255.0;
+      double* pixel = &pixels_[(static_cast<std::size_t>(y + top) * width_ + x + left) * 4];
+      for (int c = 0; c < 3; ++c) pixel[c] = source[c] / 255.0 * cover + pixel[c] * (1 - cover);
       pixel[3] = cover + pixel[3] * (1 - cover);
     }
   }

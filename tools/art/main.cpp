@@ -2,10 +2,11 @@
 //
 //   quorvel-art OUTDIR
 //
-// Writes OUTDIR/images.bmp (the strip of 16 x 16 pictures) and
-// OUTDIR/quorvel.ico (the program's icon). The output depends on nothing but
-// this program, so it is the same bytes every time; the copies in ui/res are
-// made with scripts/make-art.sh.
+// Writes OUTDIR/images.bmp (the strip of 16 x 16 pictures),
+// OUTDIR/quorvel.ico (the program's icon) and OUTDIR/splash.jpg (the splash
+// picture). The output depends on nothing but this program and the version
+// of the JPEG library, so it is the same bytes every time; the copies in
+// ui/res are made with scripts/make-art.sh.
 //
 // Exit status: 0 when written, 1 when a file cannot be written, 2 on a bad
 // command line.

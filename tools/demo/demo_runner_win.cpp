@@ -4,6 +4,7 @@
 //
 //   QuorvelDemo.exe [--port N] [--baud B] [--timeout MS] [--interval MS]
 //                   [--seconds S] [--screenshot FILE] [--setup-screenshots DIR]
+//                   [--splash-screenshot FILE]
 //                   [--program EXE] ADDR:CH...
 //
 // Each ADDR:CH is one sensor, in order S1, S2, ... (device address and
@@ -20,7 +21,8 @@
 // or the run is stopped. With --setup-screenshots (and --seconds) it also
 // opens the settings dialog once polling has stopped and saves a picture of
 // each of its pages in DIR: setup-general.png, setup-exchange.png,
-// setup-dde.png.
+// setup-dde.png. --splash-screenshot saves a picture of the splash that
+// shows while the program starts.
 // Exit codes: 0 done, 1 a step failed, 2 bad command line.
 #include <windows.h>
 // after windows.h, which it needs
@@ -31,6 +33,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "base/cp1251.h"
@@ -66,6 +69,7 @@ struct Options {
   double seconds = -1;
   std::string screenshot;
   std::string setup_screenshots;
+  std::string splash_screenshot;
   std::string program;
   std::vector<Sensor> sensors;
 };
@@ -106,6 +110,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       number(o.seconds);
     } else if (arg == "--screenshot") {
       text(o.screenshot);
+    } else if (arg == "--splash-screenshot") {
+      text(o.splash_screenshot);
     } else if (arg == "--setup-screenshots") {
       text(o.setup_screenshots);
     } else if (arg == "--program") {
@@ -241,8 +247,28 @@ int main(int argc, char** argv) {
     return 1;
   }
   RemoteQuorvel quorvel;
+  // The splash shows while Start waits for the main window: a second thread
+  // watches for it and takes its picture.
+  std::thread splash_watch;
+  bool splash_saved = false;
+  if (!o.splash_screenshot.empty()) {
+    splash_watch = std::thread([&] {
+      HWND splash = nullptr;
+      const ULONGLONG deadline = ::GetTickCount64() + kProgramWaitMs;
+      while (::GetTickCount64() < deadline) {
+        splash = ::FindWindowW(L"TMark", /*lpWindowName=*/nullptr);
+        if (splash != nullptr && ::IsWindowVisible(splash)) break;
+        splash = nullptr;
+        ::Sleep(10);  // no message of this process marks the splash's showing
+      }
+      splash_saved = splash != nullptr && SaveScreenshot(splash, o.splash_screenshot, "the splash");
+    });
+  }
   // "/k" unlocks the settings menu item.
-  if (!quorvel.Start(folder, o.setup_screenshots.empty() ? "" : "/k", &error)) {
+  const bool started = quorvel.Start(folder, o.setup_screenshots.empty() ? "" : "/k", &error);
+  if (splash_watch.joinable()) splash_watch.join();
+  if (!o.splash_screenshot.empty() && !splash_saved) Fail("no picture of the splash");
+  if (!started) {
     Fail(error);
     return 1;
   }

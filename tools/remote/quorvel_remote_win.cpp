@@ -180,9 +180,9 @@ RemoteQuorvel::~RemoteQuorvel() {
   Terminate();
 }
 
-bool RemoteQuorvel::Start(const std::string& folder, std::string_view arguments,
-                          std::string* error) {
-  const std::string program = folder + "Quorvel.exe";
+bool RemoteQuorvel::Start(const std::string& folder, std::string_view arguments, std::string* error,
+                          std::string_view file_name) {
+  const std::string program = folder + std::string(file_name);
   std::string command_line = "\"" + program + "\"";
   if (!arguments.empty()) command_line.append(" ").append(arguments);
   STARTUPINFOA startup{};

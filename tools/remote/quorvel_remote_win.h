@@ -89,7 +89,9 @@ class RemoteQuorvel {
   // line, as typed) and `folder` as its working directory, and waits until
   // its main window shows with its sensor list filled (its first show has
   // run). False with `error` set otherwise.
-  bool Start(const std::string& folder, std::string_view arguments, std::string* error);
+  // `file_name` is the executable's name in the folder.
+  bool Start(const std::string& folder, std::string_view arguments, std::string* error,
+             std::string_view file_name = "Quorvel.exe");
 
   DWORD Pid() const { return pid_; }
   HANDLE Process() const { return process_; }
