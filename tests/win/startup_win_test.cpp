@@ -169,6 +169,21 @@ TEST_F(StartupTest, NameIsFreeAgainAfterACloseAndAfterAKill) {
   ASSERT_NO_FATAL_FAILURE(LaunchFresh());
 }
 
+TEST_F(StartupTest, ACloseRefusedWhilePollingKeepsTheNameTaken) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{5, 3}})));
+  form_.PressStartStop();
+  ASSERT_TRUE(form_.WaitPolling(true));
+  form_.Close();
+  const HWND refusal = form_.WaitDialog();
+  ASSERT_NE(refusal, nullptr) << "the close while polling was not refused";
+  ASSERT_TRUE(RemoteQuorvel::AnswerDialog(refusal, IDYES));
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(refusal); }));
+  ASSERT_NO_FATAL_FAILURE(ExpectRefused(folder_, "Quorvel.exe"));
+  ASSERT_TRUE(form_.StopPolling());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  ASSERT_NO_FATAL_FAILURE(LaunchFresh());
+}
+
 TEST_F(StartupTest, SwitchUnlocksTheSettingsItemInAnyCaseAndPosition) {
   struct Case {
     const char* arguments;
