@@ -10,7 +10,9 @@
 //   [noise] '!' address ';' { value ';' } checksum CR [ignored]
 //   address and checksum are number-class text ("-.0123456789"), each value
 //   field is value-class text ("$-.0123456789"); the checksum covers
-//   everything after '!' up to the ';' that ends the last value field.
+//   everything after '!' up to the ';' that ends the last value field. The
+//   checksum text is read as a number of which only the low 32 bits count,
+//   so "4295004183" matches a CRC of 36887.
 #pragma once
 
 #include <array>
