@@ -25,6 +25,14 @@ std::int32_t StepOf(const std::string& cell) {
   return step && *step >= 0 ? *step : 1;
 }
 
+bool PortFailed(std::int32_t status) {
+  return status == bus::kStatusWriteFailed || status == bus::kStatusReadFailed;
+}
+
+std::string OpenFailedText(std::int32_t status) {
+  return std::string(kErrorPrefix) + bus::StatusText(status);
+}
+
 std::string ReadingCommand(std::int32_t channel) {
   return "1;" + std::to_string(channel) + ";";
 }
@@ -82,7 +90,7 @@ void PollRun::StartFailed(bool setup_before) {
   // says nothing about this start, so the stop's own texts stay.
   const std::int32_t status = bus_.Slots[settings_.ComPort()].Status;
   if (bus_.StopRequested == 0 && status != bus::kStatusOk) {
-    window_.ShowStatus(std::string(kErrorPrefix) + bus::StatusText(status));
+    window_.ShowStatus(OpenFailedText(status));
     window_.ShowRunButton(false);
   }
   tag_ = 0;
@@ -121,6 +129,10 @@ bool PollRun::AskRow(int r) {
     // it reads as an address the exchange refuses would.
     slot.Values[0] = bus::StatusText(bus::kStatusBadArgument);
     window_.ShowStatus(kExchangeError);
+  } else if (!PortOpen() && !Reopen()) {
+    if (bus_.StopRequested != 0) return false;
+    slot.Values[0] = OpenFailedText(slot.Status);
+    window_.ShowStatus(slot.Values[0].view());
   } else {
     const double time_out = settings_.TimeOut() / 1000.0 * kDaysPerSecond;
     const bool exchanged = bus_.Transact(ReadingCommand(*channel), *address, time_out);
@@ -128,6 +140,7 @@ bool PollRun::AskRow(int r) {
     if (!exchanged) {
       slot.Values[0] = bus::StatusText(slot.Status);
       window_.ShowStatus(kExchangeError);
+      if (PortFailed(slot.Status)) LosePort();
     } else if (bus::ParseReply(slot.RxText.view(), *address, slot.Values, 1)) {
       window_.ShowStatus(kReading);
     } else {
@@ -135,27 +148,58 @@ bool PollRun::AskRow(int r) {
       slot.Values[0] = kBadReply;
     }
   }
-  const std::string text = WithSeparator(slot.Values[0].str(), separator_);
+  ShowRow(r, WithSeparator(slot.Values[0].str(), separator_));
+  return true;
+}
+
+void PollRun::ShowRow(int r, const std::string& text) {
   window_.Publish(r - 1, text);
   if (window_.SelectedSensor() + 1 == r) window_.ShowValue(text);
   window_.ShowPort(settings_.ComPortName());
+}
+
+bool PollRun::PortOpen() const {
+  return (bus_.OpenMask() & bus_.SelectedMask) == bus_.SelectedMask;
+}
+
+void PollRun::LosePort() {
+  // A handle whose device went away fails every call; a new one is needed
+  // once the device is back. The first attempt comes a whole interval later:
+  // a port that has just failed is not back at once.
+  bus_.ClosePorts();
+  last_open_attempt_ns_ = clock_.NowNs();
+}
+
+bool PollRun::Reopen() {
+  // The same wait as between cycles, so a Stop ends it and the window and
+  // the DDE clients are served meanwhile. Rows are asked at most once per
+  // attempt, and a run that gets its port back goes on with the next row at
+  // its usual pace: nothing missed is made up. A stop that ended the wait
+  // ends OpenPorts too, before it opens anything.
+  WaitUntil([this] { return last_open_attempt_ns_ + kReopenIntervalNs; });
+  last_open_attempt_ns_ = clock_.NowNs();
+  if (!bus_.OpenPorts()) return false;
+  window_.ShowStatus(kReading);
   return true;
 }
 
 void PollRun::WaitBetweenCycles() {
   // Counted on the monotonic clock: a change of the calendar time neither
   // stretches nor cuts the pause. The pump runs at least once, so back-to-back
-  // passes (interval 0) still serve the window between them.
+  // passes (interval 0) still serve the window between them. The interval is
+  // read afresh on every pass.
   const std::int64_t t0 = clock_.NowNs();
+  WaitUntil([&] { return t0 + bus::DaysToNs(settings_.TimeOutCycle() * kDaysPerMillisecond); });
+}
+
+void PollRun::WaitUntil(const std::function<std::int64_t()>& deadline) {
   for (;;) {
     pump_.ProcessMessages();
     if (bus_.StopRequested != 0) return;
-    // The interval is read afresh on every pass.
-    const std::int64_t deadline =
-        t0 + bus::DaysToNs(settings_.TimeOutCycle() * kDaysPerMillisecond);
+    const std::int64_t until = deadline();
     const std::int64_t now = clock_.NowNs();
-    if (now >= deadline) return;
-    pump_.Idle(deadline - now);
+    if (now >= until) return;
+    pump_.Idle(until - now);
   }
 }
 

@@ -7,10 +7,17 @@
 // and the wait between cycles run the pump, so the window and the DDE
 // clients are served meanwhile; a modal window opened in there holds
 // polling until it closes.
+//
+// A port that fails under a run (a USB adapter pulled out, a device node
+// gone) is closed and opened again before the following exchanges, at most
+// once per kReopenIntervalNs, until it is back; meanwhile the rows whose turn
+// comes show why it cannot be opened. Only the first open, at Start, ends
+// the run when it fails.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "bus/more_com.h"
@@ -31,6 +38,18 @@ inline constexpr double kDaysPerMillisecond = 1.15e-8;
 // The step of a step cell: text that is not integer text, or a negative
 // value, counts as 1.
 std::int32_t StepOf(const std::string& cell);
+
+// Least time between two attempts to open a port lost during a run.
+inline constexpr std::int64_t kReopenIntervalNs = 1'000'000'000;
+
+// The port itself failed the exchange, rather than the device behind it.
+// The Win32 driver reports a removed device this way too: its writes and
+// reads fail.
+bool PortFailed(std::int32_t status);
+
+// "Ошибка: " and the text of `status`: what the status pane and the items
+// show when the port cannot be opened.
+std::string OpenFailedText(std::int32_t status);
 
 // "1;" channel ";", the channel in decimal digits.
 std::string ReadingCommand(std::int32_t channel);
@@ -67,7 +86,18 @@ class PollRun {
   void PollCycle();
   // False when a stop was requested during the exchange.
   bool AskRow(int row);
+  void ShowRow(int row, const std::string& text);
+  bool PortOpen() const;
+  // Closes the port after PortFailed; it is opened again from the next
+  // exchange on.
+  void LosePort();
+  // One attempt to open the lost port, made after waiting out the interval
+  // since the last one. False when it stays away or a stop came.
+  bool Reopen();
   void WaitBetweenCycles();
+  // Runs the pump until the clock reaches `deadline()` (asked afresh on every
+  // pass) or a stop is requested; the pump runs at least once.
+  void WaitUntil(const std::function<std::int64_t()>& deadline);
   int PolledRowCount() const;
 
   bus::MoreCOM& bus_;
@@ -77,6 +107,8 @@ class PollRun {
   PollWindow& window_;
   std::int32_t tag_ = 0;
   char separator_ = '.';
+  // When the lost port was closed or last tried.
+  std::int64_t last_open_attempt_ns_ = 0;
 };
 
 }  // namespace quorvel::poll

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -96,6 +98,7 @@ class PollRunTest : public ::testing::Test {
     const int address = std::stoi(request.substr(colon + 1, semi - colon - 1));
     const int channel = std::stoi(request.substr(semi + 3, ch_end - semi - 3));
     asked.emplace_back(address, channel);
+    asked_at.push_back(clock.now);
     const Device& device = devices[address];
     if (device.silent) return;
     const std::string body = std::to_string(address) + ";" + device.value + ";";
@@ -128,6 +131,7 @@ class PollRunTest : public ::testing::Test {
   std::map<int, Device> devices;
   std::size_t consumed = 0;
   std::vector<std::pair<int, int>> asked;
+  std::vector<std::int64_t> asked_at;  // fake time of each request
   std::function<void()> on_pump;
   int pump_runs = 0;
   int waits_seen = 0;
@@ -400,6 +404,153 @@ TEST_F(PollRunTest, PressAfterARunStartsAgainWithFreshSteps) {
   EXPECT_EQ(asked[2], (std::pair{1, 1}));
   EXPECT_EQ(asked[3], (std::pair{2, 2}));
   EXPECT_EQ(ports.port(kCom3).opens, 2);
+}
+
+// The port fails under a running cycle and comes back: outage_at and back_at
+// on the fake clock. While it is away it cannot be opened, and whatever it
+// had received is lost.
+class PortRecoveryTest : public PollRunTest {
+ protected:
+  static constexpr std::int64_t kStart = 1'000'000'000;
+  static constexpr std::int64_t kSecond = 1'000'000'000;
+
+  PortRecoveryTest() {
+    settings.SetTimeOutCycle(100);
+    SetTable({{"5", "3", "1"}});
+    devices[5].value = "2.5";
+    window.setup_enabled = true;
+  }
+
+  // Plays the port on every run of the pump: the driver opens and fails only
+  // right after one, so each open is seen at the time it was made.
+  void PlayOutage(bool reads_fail, const std::function<bool()>& stop_when) {
+    on_pump = [this, reads_fail, stop_when] {
+      FakePorts::Port& port = ports.port(kCom3);
+      const bool away = clock.now >= outage_at && clock.now < back_at;
+      (reads_fail ? port.read_fails : port.write_fails) = away;
+      port.open_status = away ? bus::kStatusCannotOpen : bus::kStatusOk;
+      if (away) port.incoming.clear();
+      if (away && bus.OpenMask() == 0) closed_while_away = true;
+      while (static_cast<int>(open_times.size()) < port.opens) open_times.push_back(clock.now);
+      if (run.Tag() == 1 && bus.StopRequested == 0 && stop_when()) {
+        run.SB1Click();
+        stopped_at = clock.now;
+        published_at_stop = window.published.size();
+      }
+    };
+  }
+
+  // A run stopped two seconds after the port came back; returns the status
+  // pane as it was half a second after.
+  std::string RunThroughOutage(bool reads_fail) {
+    std::string status_back;
+    PlayOutage(reads_fail, [&] {
+      if (clock.now >= back_at + kSecond / 2 && status_back.empty()) status_back = window.status;
+      return clock.now >= back_at + 2 * kSecond;
+    });
+    run.SB1Click();
+    return status_back;
+  }
+
+  int AskedBetween(std::int64_t from, std::int64_t to) const {
+    return static_cast<int>(std::count_if(asked_at.begin(), asked_at.end(),
+                                          [&](std::int64_t t) { return t >= from && t < to; }));
+  }
+
+  // Checks one outage of a run stopped after the port came back: the failed
+  // exchange's text, then the open failure's, then readings again.
+  void ExpectRecovered(std::int32_t failure) {
+    const std::string failed = bus::StatusText(failure);
+    const std::string away = U("Ошибка: ") + bus::StatusText(bus::kStatusCannotOpen);
+    const std::vector<std::string> texts = PublishedTexts(0);
+    const auto first_failed = std::find(texts.begin(), texts.end(), failed);
+    ASSERT_NE(first_failed, texts.end());
+    EXPECT_TRUE(std::all_of(texts.begin(), first_failed, [](const auto& t) { return t == "2.5"; }));
+    const auto index = static_cast<std::size_t>(first_failed - texts.begin());
+    EXPECT_EQ(window.status_at_publish[index], U("Ошибка обмена"));
+    ASSERT_LT(index + 2, texts.size());
+    EXPECT_EQ(texts[index + 1], away);
+    EXPECT_EQ(window.status_at_publish[index + 1], away);
+    EXPECT_EQ(texts.back(), "2.5");
+    EXPECT_TRUE(closed_while_away);
+    std::size_t last_away = index + 1;
+    while (last_away + 1 < texts.size() && texts[last_away + 1] == away) ++last_away;
+    EXPECT_EQ(texts[last_away + 1], "2.5") << "the first row after the reopen is read";
+    EXPECT_TRUE(std::all_of(texts.begin() + static_cast<std::ptrdiff_t>(last_away) + 1, texts.end(),
+                            [](const auto& t) { return t == "2.5"; }));
+
+    // The first open, then one attempt a second while away, the last of
+    // them at or after the port came back.
+    ASSERT_GE(open_times.size(), 3u);
+    EXPECT_LT(open_times[0], outage_at);
+    for (std::size_t i = 2; i < open_times.size(); ++i)
+      EXPECT_GE(open_times[i] - open_times[i - 1], kSecond) << "attempt " << i;
+    EXPECT_GE(open_times.back(), back_at);
+    EXPECT_LT(open_times.back(), back_at + kSecond);
+    EXPECT_EQ(static_cast<std::size_t>(ports.port(kCom3).opens), open_times.size());
+
+    EXPECT_EQ(run.Tag(), 0);
+    EXPECT_FALSE(window.button_polling);
+    EXPECT_TRUE(window.setup_enabled);
+    EXPECT_EQ(bus.OpenMask(), 0u);
+    EXPECT_EQ(ports.port(kCom3).closes, 2);
+  }
+
+  std::int64_t outage_at = kStart + 2 * kSecond;
+  std::int64_t back_at = kStart + 6 * kSecond;
+  std::vector<std::int64_t> open_times;
+  std::int64_t stopped_at = -1;
+  std::size_t published_at_stop = 0;
+  bool closed_while_away = false;
+};
+
+TEST_F(PortRecoveryTest, FailedWriteClosesThePortAndItIsOpenedAgain) {
+  EXPECT_EQ(RunThroughOutage(/*reads_fail=*/false), U("Идет считывание данных"));
+  ExpectRecovered(bus::kStatusWriteFailed);
+}
+
+TEST_F(PortRecoveryTest, FailedReadClosesThePortAndItIsOpenedAgain) {
+  EXPECT_EQ(RunThroughOutage(/*reads_fail=*/true), U("Идет считывание данных"));
+  ExpectRecovered(bus::kStatusReadFailed);
+}
+
+TEST_F(PortRecoveryTest, DeviceFailuresKeepThePortOpen) {
+  devices[5].silent = true;
+  PressStopWhen([&] { return window.published.size() == 3; });
+  run.SB1Click();
+  EXPECT_EQ(PublishedTexts(0), std::vector<std::string>(3, bus::StatusText(bus::kStatusNoReply)));
+  EXPECT_EQ(ports.port(kCom3).opens, 1);
+  EXPECT_EQ(ports.port(kCom3).closes, 1);
+}
+
+TEST_F(PortRecoveryTest, StopWhileThePortIsAwayEndsTheRunAtOnce) {
+  back_at = std::numeric_limits<std::int64_t>::max();
+  // Half-way through the wait before the third attempt to reopen.
+  PlayOutage(/*reads_fail=*/false, [&] {
+    return open_times.size() == 3 && clock.now >= open_times.back() + kSecond / 2;
+  });
+  run.SB1Click();
+  EXPECT_EQ(clock.now, stopped_at) << "no wait after the stop";
+  EXPECT_EQ(window.published.size(), published_at_stop);
+  EXPECT_EQ(ports.port(kCom3).opens, 3);
+  EXPECT_EQ(run.Tag(), 0);
+  EXPECT_EQ(window.status, U("Считывание данных остановлено"));
+  EXPECT_FALSE(window.button_polling);
+  EXPECT_TRUE(window.setup_enabled);
+  EXPECT_EQ(bus.OpenMask(), 0u);
+}
+
+TEST_F(PortRecoveryTest, NoBurstOfRequestsAfterALongOutage) {
+  back_at = outage_at + 10 * kSecond;
+  PlayOutage(/*reads_fail=*/false, [&] { return clock.now >= back_at + 3 * kSecond; });
+  run.SB1Click();
+  ASSERT_FALSE(open_times.empty());
+  const int before = AskedBetween(kStart, kStart + kSecond);
+  const int after = AskedBetween(open_times.back(), open_times.back() + kSecond);
+  EXPECT_GE(before, 9);  // 5 ms replies and 99.36 ms pauses
+  EXPECT_LE(after, before);
+  EXPECT_GE(after, before - 1);
+  EXPECT_EQ(AskedBetween(outage_at + kSecond, back_at), 0);
 }
 
 }  // namespace
