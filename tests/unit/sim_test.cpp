@@ -393,6 +393,7 @@ TEST(SimConfigParser, ReadsAGoodCommandLine) {
                              "--seconds", "2.5",  //
                              "--port",    "/tmp/x/COM3",
                              "--baud",    "9600",  //
+                             "--outage",  "12:3.5",
                              "--device",  "5",
                              "--channel", "3=23.45",
                              "--channel", "0=wave:20:1.5:10",
@@ -414,6 +415,10 @@ TEST(SimConfigParser, ReadsAGoodCommandLine) {
   const PortConfig& com3 = config->ports[0];
   EXPECT_EQ(com3.link, "/tmp/x/COM3");
   EXPECT_EQ(com3.baud, 9600u);
+  ASSERT_TRUE(com3.outage);
+  EXPECT_EQ(com3.outage->from, milliseconds(12000));
+  EXPECT_EQ(com3.outage->until, milliseconds(15500));
+  EXPECT_FALSE(config->ports[1].outage);
   ASSERT_EQ(com3.devices.size(), 2u);
   const DeviceConfig& five = com3.devices[0];
   EXPECT_EQ(five.address, 5);
@@ -468,6 +473,11 @@ TEST(SimConfigParser, RefusesBadCommandLines) {
        "bad --fault 'delay': expected delay=MS, MS a whole number of milliseconds up to 3600000"},
       {{"--seconds", "0", "--port", "COM3", "--device", "1"},
        "bad --seconds '0': expected a number of seconds above 0"},
+      {{"--port", "COM3", "--outage", "5", "--device", "1"},
+       "bad --outage '5': expected AFTER:FOR, seconds, FOR above 0"},
+      {{"--port", "COM3", "--outage", "5:0", "--device", "1"},
+       "bad --outage '5:0': expected AFTER:FOR, seconds, FOR above 0"},
+      {{"--outage", "1:1"}, "bad --outage '1:1': --outage must follow a --port"},
       {{"--port", "COM3", "--device", "1", "--port", "COM3"},
        "bad --port 'COM3': this LINK is already used by another --port"},
   };

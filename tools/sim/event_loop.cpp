@@ -48,6 +48,7 @@ void EventLoop::AddPort(PtyPort pty, const PortConfig& config) {
       .devices = {},
       .assembler = {},
       .schedule = OutputSchedule(config.baud),
+      .outage = config.outage,
   };
   for (const DeviceConfig& device : config.devices) port.devices.emplace_back(device);
   ports_.push_back(std::move(port));
@@ -85,6 +86,11 @@ bool EventLoop::Serve(std::optional<Nanos> end, const volatile std::sig_atomic_t
     if (end && now >= *end) break;
     Nanos wake = end.value_or(Nanos::max());
     for (std::size_t i = 0; i < ports_.size(); ++i) {
+      if (!FollowOutage(ports_[i], now, &wake, error)) return false;
+      if (ports_[i].pty.away()) {
+        fds[i] = pollfd{-1, 0, 0};  // left out of the wait
+        continue;
+      }
       if (!Send(ports_[i], now, &wake, error)) return false;
       const short events = POLLIN | (ports_[i].blocked ? POLLOUT : 0);
       fds[i] = pollfd{ports_[i].pty.master_fd(), events, 0};
@@ -112,6 +118,33 @@ bool EventLoop::Serve(std::optional<Nanos> end, const volatile std::sig_atomic_t
       }
     }
   }
+  return true;
+}
+
+bool EventLoop::FollowOutage(Port& port, Nanos now, Nanos* wake, std::string* error) {
+  if (!port.outage || port.outage_over) return true;
+  const Nanos from = started_ + port.outage->from;
+  const Nanos until = started_ + port.outage->until;
+  if (!port.pty.away() && now >= from) {
+    // What was still to be sent goes with the terminal.
+    for (const TimedWrite& write : port.schedule.writes()) {
+      if (!write.log_line.empty()) log_.Write(write.log_line + SentField(std::nullopt));
+    }
+    port.schedule = OutputSchedule(port.baud);
+    port.assembler = RequestAssembler();
+    port.blocked = false;
+    port.pty.TakeAway();
+    log_.Write(FormatSeconds(now) + " " + port.name + " port=away");
+  }
+  if (port.pty.away() && now >= until) {
+    std::optional<PtyPort> back = PtyPort::Open(port.pty.link(), error);
+    if (!back) return false;
+    port.pty = std::move(*back);
+    port.outage_over = true;
+    log_.Write(FormatSeconds(MonotonicNow()) + " " + port.name + " port=back");
+    return true;
+  }
+  *wake = std::min(*wake, port.pty.away() ? until : from);
   return true;
 }
 

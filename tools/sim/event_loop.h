@@ -45,7 +45,13 @@ class EventLoop {
     RequestAssembler assembler;
     OutputSchedule schedule;
     bool blocked = false;  // the last write found the terminal full
+    std::optional<Outage> outage;
+    bool outage_over = false;
   };
+
+  // Takes a port away or brings it back when its outage says so; lowers
+  // `wake` to its next change.
+  bool FollowOutage(Port& port, Nanos now, Nanos* wake, std::string* error);
 
   bool Serve(std::optional<Nanos> end, const volatile std::sig_atomic_t* stop,
              const sigset_t& wait_mask, std::string* error);

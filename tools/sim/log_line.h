@@ -7,6 +7,8 @@
 // GetSystemTimePreciseAsFileTime under Wine), or '-' when nothing was sent.
 // L comes after W so that readers which take CMD as everything up to
 // " answer=" keep working.
+// A port taken away and brought back by an outage has lines of its own:
+//   T PORT port=away      T PORT port=back
 #pragma once
 
 #include <termios.h>

@@ -97,4 +97,11 @@ bool PtyPort::PeerHasReadAll() const {
   return queued == 0;
 }
 
+void PtyPort::TakeAway() {
+  struct stat st {};
+  if (lstat(link_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) unlink(link_.c_str());
+  slave_.reset();
+  master_.reset();
+}
+
 }  // namespace quorvel::sim

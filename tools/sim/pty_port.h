@@ -24,6 +24,12 @@ class PtyPort {
   // True when nothing written to the master waits to be read on the slave.
   bool PeerHasReadAll() const;
 
+  // The port goes away as an unplugged adapter does: the link is removed and
+  // both ends are closed, so the other side's handle fails and a new open
+  // finds nothing. A new PtyPort::Open at the same link brings it back.
+  void TakeAway();
+  bool away() const { return !master_; }
+
  private:
   PtyPort() = default;
 

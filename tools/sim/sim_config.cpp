@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     R"(Usage: quorvel-sim [--log FILE] [--ready FILE] [--seconds N] PORT...
-  PORT:   --port LINK [--baud N] DEVICE...
+  PORT:   --port LINK [--baud N] [--outage AFTER:FOR] DEVICE...
   DEVICE: --device ADDR [--channel CH=SOURCE]... [--fault MODE]...
 
 Simulates instruments on pseudo-terminals. Each --port opens a new
@@ -35,6 +35,12 @@ symbolic link there is replaced; any other file is refused).
                  line "LINK /dev/pts/N" per port
   --seconds N    stop after N seconds (default: run until SIGTERM/SIGINT)
   --baud N       pace the port's line at N bit/s, 10 bits a byte (0: off)
+  --outage AFTER:FOR
+                 AFTER seconds after the start, take the port's
+                 pseudo-terminal away (link removed, both ends closed, as an
+                 unplugged adapter) and bring a new one up at the same link
+                 FOR seconds later; the log gets "T PORT port=away" and
+                 "T PORT port=back"
   --device ADDR  a device answering at address ADDR (0..254)
   --channel CH=SOURCE
                  channel CH (0, 1, ...) reads from SOURCE, one of:
@@ -207,7 +213,7 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args,
 
     const bool takes_value = option == "--log" || option == "--ready" || option == "--seconds" ||
                              option == "--port" || option == "--baud" || option == "--device" ||
-                             option == "--channel" || option == "--fault";
+                             option == "--channel" || option == "--fault" || option == "--outage";
     if (!takes_value) {
       *error = "unknown argument " + Quoted(option);
       return std::nullopt;
@@ -245,6 +251,21 @@ std::optional<SimConfig> ParseCommandLine(const std::vector<std::string>& args,
       const auto baud = ReadWhole(value, 0, kMaxBaud);
       if (!baud) return fail("expected a whole number of bit/s from 0 to 10000000");
       port->baud = static_cast<std::uint32_t>(*baud);
+    } else if (option == "--outage") {
+      if (!port) return fail("--outage must follow a --port");
+      if (port->outage) return fail("--outage given twice for this port");
+      const std::size_t colon = value.find(':');
+      const auto after =
+          colon == std::string::npos ? std::nullopt : ReadReal(value.substr(0, colon));
+      const auto span =
+          colon == std::string::npos ? std::nullopt : ReadReal(value.substr(colon + 1));
+      if (!after || !span || *after < 0 || *span <= 0 || *after > 1e7 || *span > 1e7) {
+        return fail("expected AFTER:FOR, seconds, FOR above 0");
+      }
+      const auto seconds = [](double s) {
+        return std::chrono::duration_cast<Nanos>(std::chrono::duration<double>(s));
+      };
+      port->outage = Outage{seconds(*after), seconds(*after + *span)};
     } else if (option == "--device") {
       if (!port) return fail("--device must follow a --port");
       const auto address = ReadWhole(value, 0, bus::kMaxAddress);

@@ -43,10 +43,19 @@ struct DeviceConfig {
   Faults faults;
 };
 
+// A time when the port's pseudo-terminal is taken away (its link removed,
+// both ends closed, as a USB adapter pulled out) and a new one brought up at
+// the same link, both counted from the simulator's start.
+struct Outage {
+  Nanos from{0};
+  Nanos until{0};
+};
+
 struct PortConfig {
   std::string link;
   std::uint32_t baud = 0;  // 0: the line is not paced
   std::vector<DeviceConfig> devices;
+  std::optional<Outage> outage;
 };
 
 struct SimConfig {
