@@ -1,6 +1,7 @@
 #include "app/single_instance_win.h"
 
 #include "base/cp1251.h"
+#include "base/file_name.h"
 
 namespace quorvel::app {
 
@@ -17,9 +18,7 @@ std::string OwnerName(std::string_view name) {
 }  // namespace
 
 std::string RegistrationName(std::string_view executable_path) {
-  const std::size_t slash = executable_path.find_last_of("\\/");
-  return std::string(slash == std::string_view::npos ? executable_path
-                                                     : executable_path.substr(slash + 1));
+  return std::string(FileNameOf(executable_path));
 }
 
 SingleInstance::SingleInstance(std::string name) : name_(std::move(name)) {}

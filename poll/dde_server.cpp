@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/file_name.h"
 #include "poll/component_names.h"
 
 namespace quorvel::poll {
@@ -32,9 +33,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 std::string ServiceName(std::string_view executable_path) {
-  const std::size_t slash = executable_path.find_last_of("\\/");
-  const std::string_view file =
-      slash == std::string_view::npos ? executable_path : executable_path.substr(slash + 1);
+  const std::string_view file = FileNameOf(executable_path);
   return std::string(file.substr(0, file.find('.')));
 }
 

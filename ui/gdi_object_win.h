@@ -1,5 +1,5 @@
-// Owners of GDI objects (fonts, bitmaps: DeleteObject at the end) and of
-// memory device contexts.
+// Owners of GDI objects (fonts, bitmaps: DeleteObject at the end), of
+// memory device contexts and of icons.
 #pragma once
 
 #include <windows.h>
@@ -25,5 +25,13 @@ struct MemoryDcTraits {
   static void Close(pointer dc) { ::DeleteDC(dc); }
 };
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// An icon that was made (not loaded shared): DestroyIcon at the end.
+struct IconTraits {
+  using pointer = HICON;
+  static pointer Invalid() { return nullptr; }
+  static void Close(pointer icon) { ::DestroyIcon(icon); }
+};
+using UniqueIcon = UniqueHandle<IconTraits>;
 
 }  // namespace quorvel::ui

@@ -359,13 +359,12 @@ void TForm1::DrawMenuItem(const DRAWITEMSTRUCT& item) {
   const int image = MenuImage(item.itemID);
   if (image < 0) return;
   const bool disabled = (item.itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
-  const HICON icon = ::ImageList_GetIcon(images_.get(), image, ILD_NORMAL);
-  if (icon == nullptr) return;
+  const UniqueIcon icon(::ImageList_GetIcon(images_.get(), image, ILD_NORMAL));
+  if (!icon) return;
   const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - kImageSize) / 2;
   ::DrawStateW(item.hDC, /*hbrFore=*/nullptr, /*qfnCallBack=*/nullptr,
-               reinterpret_cast<LPARAM>(icon), 0, item.rcItem.left, top, kImageSize, kImageSize,
-               DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
-  ::DestroyIcon(icon);
+               reinterpret_cast<LPARAM>(icon.get()), 0, item.rcItem.left, top, kImageSize,
+               kImageSize, DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL));
 }
 
 // Messages

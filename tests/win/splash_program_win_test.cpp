@@ -1,7 +1,6 @@
 // Quorvel.exe's splash during its start-up, seen from this process: the
-// program is started here (not through RemoteQuorvel::Start, which waits
-// for the main window), its TMark window watched from before it appears
-// until it has gone, and the main window's sensor list checked meanwhile.
+// program is launched without waiting for its main window, its TMark window watched from before it
+// appears until it has gone, and the main window's sensor list checked meanwhile.
 //
 // The window's life is bracketed by the looks: it appeared after the last
 // look that did not find it and went before the first look that missed it
@@ -15,7 +14,6 @@
 #include <optional>
 #include <string>
 
-#include "base/kernel_handle_win.h"
 #include "tests/win/program_test_win.h"
 #include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
@@ -29,57 +27,29 @@ constexpr DWORD kSplashMs = 2400;
 
 class SplashProgramTest : public ProgramTest {
  protected:
-  void TearDown() override {
-    if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-      ::TerminateProcess(process_.get(), 1);
-      ::WaitForSingleObject(process_.get(), remote::kProgramWaitMs);
-    }
-    ProgramTest::TearDown();
-  }
-
-  void Start() {
-    const std::string program = folder_ + "Quorvel.exe";
-    std::string command_line = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    ASSERT_TRUE(::CreateProcessA(program.c_str(), command_line.data(),
-                                 /*lpProcessAttributes=*/nullptr, /*lpThreadAttributes=*/nullptr,
-                                 /*bInheritHandles=*/FALSE, /*dwCreationFlags=*/0,
-                                 /*lpEnvironment=*/nullptr, folder_.c_str(), &startup, &info))
-        << "CreateProcess failed, error " << ::GetLastError();
-    ::CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    pid_ = info.dwProcessId;
-  }
-
-  bool Running() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-
   // The number of entries of the main window's sensor list, when it shows.
   std::optional<LRESULT> ShownSensors() const {
-    const HWND main = remote::FindTopLevel(pid_, ui::kMainFormClass);
+    const HWND main = remote::FindTopLevel(form_.Pid(), ui::kMainFormClass);
     if (main == nullptr || !::IsWindowVisible(main)) return std::nullopt;
     return remote::Ask(::GetDlgItem(main, ui::kCB1Id), CB_GETCOUNT, 0, 0);
   }
-
-  UniqueKernelHandle process_;
-  DWORD pid_ = 0;
 };
 
 TEST_F(SplashProgramTest, SplashStaysItsTimeBeforeTheMainWindowIsFilled) {
   ASSERT_NO_FATAL_FAILURE(Prepare(BaseSettings({{5, 3}, {7, 3}})));
-  ASSERT_NO_FATAL_FAILURE(Start());
+  std::string error;
+  ASSERT_TRUE(form_.Launch(folder_, "", &error)) << error;
 
   HWND splash = nullptr;
   DWORD last_missed = ::GetTickCount();
   ASSERT_TRUE(remote::PumpUntil(
       [&] {
-        splash = remote::FindTopLevel(pid_, L"TMark");
+        splash = remote::FindTopLevel(form_.Pid(), L"TMark");
         if (splash != nullptr && ::IsWindowVisible(splash)) return true;
         last_missed = ::GetTickCount();
-        return !Running();
+        return !form_.Running();
       },
-      remote::kProgramWaitMs, process_.get()));
+      remote::kProgramWaitMs, form_.Process()));
   ASSERT_NE(splash, nullptr) << "Quorvel.exe ended without a splash";
   RECT rect{};
   ::GetWindowRect(splash, &rect);
@@ -94,7 +64,7 @@ TEST_F(SplashProgramTest, SplashStaysItsTimeBeforeTheMainWindowIsFilled) {
         if (sensors && *sensors > 0) filled_early = true;
         return false;
       },
-      remote::kProgramWaitMs, process_.get()));
+      remote::kProgramWaitMs, form_.Process()));
   const DWORD first_gone = ::GetTickCount();
   EXPECT_GE(first_gone - last_missed, kSplashMs);
   EXPECT_FALSE(filled_early) << "the sensor list showed filled while the splash was up";
@@ -103,9 +73,9 @@ TEST_F(SplashProgramTest, SplashStaysItsTimeBeforeTheMainWindowIsFilled) {
   EXPECT_TRUE(remote::PumpUntil(
       [&] {
         sensors = ShownSensors();
-        return (sensors && *sensors > 0) || !Running();
+        return (sensors && *sensors > 0) || !form_.Running();
       },
-      remote::kProgramWaitMs, process_.get()));
+      remote::kProgramWaitMs, form_.Process()));
   EXPECT_EQ(sensors, std::optional<LRESULT>(2));
 }
 

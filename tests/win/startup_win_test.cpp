@@ -12,10 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "base/kernel_handle_win.h"
 #include "tests/win/form_driver_win.h"
 #include "tests/win/program_test_win.h"
-#include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 
@@ -83,40 +81,23 @@ class StartupTest : public ProgramTest {
   // once the box is answered, and neither its settings file nor the table
   // file in its folder touched.
   void ExpectRefused(const std::string& folder, const std::string& file_name) {
-    const std::string program = folder + file_name;
     const std::string settings = folder + file_name.substr(0, file_name.rfind('.')) + ".ini";
     const std::optional<ULONGLONG> settings_before = LastWrite(settings);
     const std::optional<ULONGLONG> table_before = LastWrite(folder + "DDEConf.dde");
-    std::string command_line = "\"" + program + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    ASSERT_TRUE(::CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                                 nullptr, folder.c_str(), &startup, &info))
-        << program;
-    ::CloseHandle(info.hThread);
-    const UniqueKernelHandle process(info.hProcess);
-    HWND box = nullptr;
-    remote::PumpUntil(
-        [&] {
-          box = FindTopLevel(info.dwProcessId, L"#32770");
-          return box != nullptr && ::IsWindowVisible(box);
-        },
-        remote::kProgramWaitMs, process.get());
-    if (box == nullptr) ::TerminateProcess(process.get(), 1);
+    RemoteQuorvel refused;  // ended by its handle if it stays
+    std::string error;
+    ASSERT_TRUE(refused.Launch(folder, "", &error, file_name)) << error;
+    const HWND box = refused.WaitDialog();
     ASSERT_NE(box, nullptr) << file_name << " was not refused";
     EXPECT_EQ(Utf8(WindowText(box)), "Error");
     const BoxContent content = ContentOf(box);
     EXPECT_EQ(content.texts, std::vector<std::string>{kRefusal});
     EXPECT_FALSE(content.icon);
     EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
-    EXPECT_EQ(FindTopLevel(info.dwProcessId, ui::kMainFormClass), nullptr);
-    EXPECT_EQ(FindTopLevel(info.dwProcessId, L"TMark"), nullptr);
+    EXPECT_EQ(FindTopLevel(refused.Pid(), ui::kMainFormClass), nullptr);
+    EXPECT_EQ(FindTopLevel(refused.Pid(), L"TMark"), nullptr);
     EXPECT_TRUE(RemoteQuorvel::AnswerDialog(box, IDOK));
-    ASSERT_EQ(::WaitForSingleObject(process.get(), remote::kProgramWaitMs), WAIT_OBJECT_0);
-    DWORD code = 1;
-    ::GetExitCodeProcess(process.get(), &code);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(refused.WaitExit(), std::optional<DWORD>(0));
     EXPECT_EQ(LastWrite(settings), settings_before) << "the refused copy wrote " << settings;
     EXPECT_EQ(LastWrite(folder + "DDEConf.dde"), table_before)
         << "the refused copy wrote the table";

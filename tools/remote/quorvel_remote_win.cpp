@@ -180,8 +180,8 @@ RemoteQuorvel::~RemoteQuorvel() {
   Terminate();
 }
 
-bool RemoteQuorvel::Start(const std::string& folder, std::string_view arguments, std::string* error,
-                          std::string_view file_name) {
+bool RemoteQuorvel::Launch(const std::string& folder, std::string_view arguments,
+                           std::string* error, std::string_view file_name) {
   const std::string program = folder + std::string(file_name);
   std::string command_line = "\"" + program + "\"";
   if (!arguments.empty()) command_line.append(" ").append(arguments);
@@ -200,7 +200,12 @@ bool RemoteQuorvel::Start(const std::string& folder, std::string_view arguments,
   ::CloseHandle(info.hThread);
   process_ = info.hProcess;
   pid_ = info.dwProcessId;
+  return true;
+}
 
+bool RemoteQuorvel::Start(const std::string& folder, std::string_view arguments, std::string* error,
+                          std::string_view file_name) {
+  if (!Launch(folder, arguments, error, file_name)) return false;
   const bool ready = PumpUntil(
       [&] {
         if (!Running()) return true;

@@ -92,6 +92,10 @@ class RemoteQuorvel {
   // `file_name` is the executable's name in the folder.
   bool Start(const std::string& folder, std::string_view arguments, std::string* error,
              std::string_view file_name = "Quorvel.exe");
+  // Starts it the same way without waiting for anything: for what happens
+  // before the main window shows (the splash, a refused start).
+  bool Launch(const std::string& folder, std::string_view arguments, std::string* error,
+              std::string_view file_name = "Quorvel.exe");
 
   DWORD Pid() const { return pid_; }
   HANDLE Process() const { return process_; }

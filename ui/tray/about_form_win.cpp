@@ -27,13 +27,6 @@ constexpr wchar_t kMakerMail[] = L"support@quorvel.example";
 
 constexpr COLORREF kVisitedColour = RGB(128, 0, 128);
 
-struct IconTraits {
-  using pointer = HICON;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer icon) { ::DestroyIcon(icon); }
-};
-using UniqueIcon = UniqueHandle<IconTraits>;
-
 struct WindowDcTraits {
   using pointer = HDC;
   static pointer Invalid() { return nullptr; }
