@@ -71,6 +71,7 @@
 #include "bus/frame.h"
 #include "poll/poll_run.h"
 #include "tools/cli_number.h"
+#include "tools/demo/advise_clients_win.h"
 #include "tools/demo/dde_links_win.h"
 #include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
@@ -464,119 +465,21 @@ bool Waiting(const Options& o) {
   return ok;
 }
 
-// DdeClient.exe advise processes, their output in files, ended by their
-// handles.
-class AdviseClients {
- public:
-  ~AdviseClients() { End(); }
-
-  bool Start(const Options& o, const std::string& folder, const std::vector<std::string>& items) {
-    std::string command = "\"" + o.client + "\" advise Quorvel ZORVIK";
-    for (const std::string& item : items) command += " " + item;
-    for (int i = 0; i < o.clients; ++i) {
-      const std::string output = folder + "client-" + std::to_string(i + 1) + ".txt";
-      SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, /*bInheritHandle=*/TRUE};
-      const HANDLE file =
-          ::CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
-      if (file == INVALID_HANDLE_VALUE) {
-        Fail("CreateFile(" + output + ") failed: " + std::to_string(::GetLastError()));
-        return false;
-      }
-      STARTUPINFOA startup{};
-      startup.cb = sizeof startup;
-      startup.dwFlags = STARTF_USESTDHANDLES;
-      startup.hStdOutput = file;
-      startup.hStdError = file;
-      PROCESS_INFORMATION info{};
-      std::string line = command;
-      const BOOL started =
-          ::CreateProcessA(o.client.c_str(), line.data(), /*lpProcessAttributes=*/nullptr,
-                           /*lpThreadAttributes=*/nullptr, /*bInheritHandles=*/TRUE, 0,
-                           /*lpEnvironment=*/nullptr, folder.c_str(), &startup, &info);
-      const DWORD code = ::GetLastError();
-      ::CloseHandle(file);
-      if (!started) {
-        Fail("CreateProcess(" + o.client + ") failed: " + std::to_string(code));
-        return false;
-      }
-      ::CloseHandle(info.hThread);
-      processes_.push_back(info.hProcess);
-      outputs_.push_back(output);
-    }
-    return true;
-  }
-
-  // Whether every client printed `line` (and none ended).
-  bool AllPrinted(const std::string& line) const {
-    for (std::size_t i = 0; i < outputs_.size(); ++i) {
-      if (::WaitForSingleObject(processes_[i], 0) != WAIT_TIMEOUT) return false;
-      if (ReadWhole(outputs_[i]).find("\n" + line + "\n") == std::string::npos) return false;
-    }
-    return true;
-  }
-
-  // Update lines ("hh:mm:ss.mmm ITEM = ...") printed by all of them.
-  std::size_t Updates() const {
-    std::size_t updates = 0;
-    for (const std::string& output : outputs_) {
-      std::istringstream lines(ReadWhole(output));
-      for (std::string line; std::getline(lines, line);) {
-        updates += line.size() > 13 && line[2] == ':' && line.find(" = ") != std::string::npos;
-      }
-    }
-    return updates;
-  }
-
-  void End() {
-    for (HANDLE process : processes_) {
-      if (::WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(process, 1);
-        ::WaitForSingleObject(process, kProgramWaitMs);
-      }
-      ::CloseHandle(process);
-    }
-    processes_.clear();
-  }
-
- private:
-  std::vector<HANDLE> processes_;
-  std::vector<std::string> outputs_;
-};
-
-// Under Wine, DdePostAdvise adds one reference to the item's global atom for
-// all the links it serves, while every client that takes the update deletes
-// one: with K clients linked, the atom is gone after the first client and
-// the others drop the update (see tests/win/dde_win_test.cpp). References
-// added here beforehand keep every item's atom alive through `readings`
-// readings of it, as a Windows server's references would.
-void ReserveAtomReferences(const std::vector<std::string>& items, int clients, int readings) {
-  for (const std::string& item : items) {
-    for (int i = 0; i < (clients - 1) * readings; ++i) ::GlobalAddAtomA(item.c_str());
-  }
-}
-
-// The most readings of one of `sensors` sensors the line allows in `seconds`:
-// no request and reply together are shorter than 25 bytes.
-int MostReadingsPerSensor(const Options& o, std::size_t sensors, double seconds) {
-  constexpr double kShortestExchangeBytes = 25;
-  const double per_second = o.baud / 10.0 / kShortestExchangeBytes;
-  return static_cast<int>(per_second * seconds / static_cast<double>(sensors)) + 2;
-}
-
 bool Memory(const Options& o) {
   Phase phase(o, "memory", BusSensors(o), /*interval_ms=*/0);
   if (!phase.Start()) return false;
   const std::vector<std::string> items = phase.Items();
   const std::string folder = WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-memory\\";
   AdviseClients clients;
-  bool ok = clients.Start(o, folder, items) &&
+  std::string error;
+  bool ok = clients.Start(o.client, folder, "Quorvel", "ZORVIK", items, o.clients, &error) &&
             PumpUntil([&] { return clients.AllPrinted("linked " + items.back()); }, 300'000);
+  if (!error.empty()) Fail("memory: " + error);
   if (ok) {
     // The clients stay linked for the measurement and the start before it.
     constexpr double kStartSeconds = 10;
     ReserveAtomReferences(items, o.clients,
-                          MostReadingsPerSensor(o, items.size(), o.seconds + kStartSeconds));
+                          MostReadingsPerSensor(o.baud, items.size(), o.seconds + kStartSeconds));
   } else {
     Fail("memory: the clients did not link every item");
   }

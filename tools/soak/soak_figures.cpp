@@ -1,0 +1,51 @@
+#include "tools/soak/soak_figures.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quorvel::tools::soak {
+
+namespace {
+
+constexpr double kMinute = 60;
+
+}  // namespace
+
+Growth GrowthAfterFirstMinute(const std::vector<Sample>& samples, double end_seconds) {
+  Growth growth;
+  bool first = false;
+  bool last = false;
+  for (const Sample& sample : samples) {
+    if (sample.value < 0) continue;
+    if (sample.seconds <= kMinute) {
+      growth.first_minute_max =
+          first ? std::max(growth.first_minute_max, sample.value) : sample.value;
+      first = true;
+    }
+    if (sample.seconds >= end_seconds - kMinute && sample.seconds > kMinute) {
+      growth.last_minute_min = last ? std::min(growth.last_minute_min, sample.value) : sample.value;
+      last = true;
+    }
+  }
+  growth.known = first && last;
+  growth.grew = growth.known && growth.last_minute_min > growth.first_minute_max;
+  return growth;
+}
+
+std::int64_t Missed(const ClientTally& client, std::int64_t published, std::int64_t slack) {
+  const std::int64_t lacking = std::max<std::int64_t>(0, published - client.updates);
+  return (lacking <= slack ? 0 : lacking) + client.without_data;
+}
+
+std::string Megabytes(std::int64_t bytes) {
+  if (bytes < 0) return "?";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+  return text;
+}
+
+std::string Count(std::int64_t value) {
+  return value < 0 ? "?" : std::to_string(value);
+}
+
+}  // namespace quorvel::tools::soak
