@@ -275,6 +275,12 @@ void TDdeMgr::PostChange(const TDdeServerItem& item) {
   }
 }
 
+std::vector<DdeConversation> TDdeMgr::ConversationHandles() const {
+  std::vector<DdeConversation> handles;
+  for (const auto& conversation : conversations_) handles.push_back(conversation->handle);
+  return handles;
+}
+
 std::size_t TDdeMgr::LinkCount() const {
   std::size_t links = 0;
   for (const auto& conversation : conversations_) links += conversation->links.size();

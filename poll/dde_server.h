@@ -180,6 +180,7 @@ class TDdeMgr {
   void PostChange(const TDdeServerItem& item);
 
   std::size_t ConversationCount() const { return conversations_.size(); }
+  std::vector<DdeConversation> ConversationHandles() const;
   std::size_t LinkCount() const;
 
  private:

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "poll/posted_data_release_win.h"
+
 namespace quorvel::poll {
 
 namespace {
@@ -28,6 +30,7 @@ std::unique_ptr<DdemlServer> DdemlServer::Start(const std::string& service_name,
     return nullptr;
   }
   std::unique_ptr<DdemlServer> server(new DdemlServer(instance));
+  server->release_posted_data_ = PostedDataRelease::Install();
   server->service_ = ::DdeCreateStringHandleA(instance, service_name.c_str(), CP_WINANSI);
   ::DdeNameService(instance, server->service_, /*hsz2=*/nullptr, DNS_REGISTER);
   // A thread timer: it fires wherever this thread dispatches messages.
@@ -62,7 +65,23 @@ bool DdemlServer::SameString(DdeString a, DdeString b) {
 }
 
 void DdemlServer::PostAdvise(DdeString topic, DdeString item) {
+  const PostedDataRelease release(release_posted_data_ && ClientsElsewhere());
   ::DdePostAdvise(instance_, AsHsz(topic), AsHsz(item));
+}
+
+bool DdemlServer::ClientsElsewhere() const {
+  for (const DdeConversation conversation : manager_.ConversationHandles()) {
+    CONVINFO info{};
+    info.cb = sizeof info;
+    DWORD process = 0;
+    // A conversation that cannot be asked has no client left to post to.
+    if (::DdeQueryConvInfo(reinterpret_cast<HCONV>(conversation), QID_SYNC, &info) == 0) continue;
+    if (::GetWindowThreadProcessId(info.hwndPartner, &process) != 0 &&
+        process == ::GetCurrentProcessId()) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void DdemlServer::Disconnect(DdeConversation conversation) {
@@ -114,6 +133,7 @@ HDDEDATA CALLBACK DdemlServer::Callback(UINT type, UINT format, HCONV conversati
   // Nothing may leave a callback that DDEML made: a failure is a refusal.
   try {
     if (g_server == nullptr) return nullptr;
+    const PostedDataRelease::Pause own_answers;
     return g_server->Answer(type, format, conversation, hsz1, hsz2, data);
   } catch (...) {
     return nullptr;
@@ -144,6 +164,13 @@ HDDEDATA DdemlServer::Answer(UINT type, UINT format, HCONV conversation, HSZ hsz
       TDdeSrvrConv& record =
           manager_.ConfirmConnection(Query(hsz1), reinterpret_cast<DdeConversation>(conversation));
       ::DdeSetUserHandle(conversation, QID_SYNC, reinterpret_cast<DWORD_PTR>(&record));
+      if (release_posted_data_) {
+        CONVINFO info{};
+        info.cb = sizeof info;
+        if (::DdeQueryConvInfo(conversation, QID_SYNC, &info) != 0) {
+          PostedDataRelease::WatchRequests(info.hwnd);
+        }
+      }
       return nullptr;
     }
 

@@ -44,11 +44,14 @@ class DdemlServer final : public DdePlatform {
   std::string Query(HSZ handle) const;
   TDdeSrvrConv* Record(HCONV conversation) const;
   bool ServiceMatches(HSZ service) const;
+  // Whether every conversation's client window belongs to another process.
+  bool ClientsElsewhere() const;
 
   DWORD instance_;
   HSZ service_ = nullptr;
   UINT_PTR sweep_timer_ = 0;
-  HDDEDATA last_answer_ = nullptr;  // the last answer to a request, ours to free
+  HDDEDATA last_answer_ = nullptr;    // the last answer to a request, ours to free
+  bool release_posted_data_ = false;  // see PostedDataRelease
   TDdeMgr manager_{*this};
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
+#include "poll/posted_data_release_win.h"
 #include "tests/win/dde_text.h"
 
 namespace quorvel::testing {
@@ -105,7 +106,8 @@ std::string FormatStats(const DdeHostStats& stats) {
          " user=" + std::to_string(stats.user_objects) +
          " windows=" + std::to_string(stats.windows) +
          " private_bytes=" + std::to_string(stats.private_bytes) +
-         " working_set=" + std::to_string(stats.working_set);
+         " working_set=" + std::to_string(stats.working_set) +
+         " released=" + std::to_string(stats.released);
 }
 
 std::unique_ptr<DdeTestHost> DdeTestHost::Start(const std::string& service,
@@ -129,6 +131,7 @@ DdeTestHost::DdeTestHost(std::unique_ptr<poll::DdemlServer> server)
 }
 
 DdeTestHost::~DdeTestHost() {
+  for (HGLOBAL block : held_) ::GlobalFree(block);
   // The window closes: its items go, then its topic object; the forms leave
   // the manager before the server, which ends the conversations, goes.
   components_->ReleaseItems();
@@ -144,6 +147,7 @@ DdeHostStats DdeTestHost::Stats() {
   DdeHostStats stats;
   stats.conversations = Manager().ConversationCount();
   stats.links = Manager().LinkCount();
+  stats.released = poll::PostedDataRelease::Released();
   HANDLE self = ::GetCurrentProcess();
   DWORD handles = 0;
   if (!::GetProcessHandleCount(self, &handles)) handles = 0;
@@ -209,6 +213,16 @@ std::string DdeTestHost::Run(std::string_view line, bool* quit) {
     const auto unescaped = UnescapeBytes(text);
     if (!unescaped) return "error: bad escape in the text";
     return "burst_us=" + std::to_string(static_cast<long long>(Burst(*unescaped)));
+  }
+  if (command == "hold") {
+    int count = 0;
+    if (!ParseInt(rest, count) || count < 0) return "error: bad count";
+    for (int i = 0; i < count; ++i) {
+      const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, 1);
+      if (block == nullptr) break;
+      held_.push_back(block);
+    }
+    return "held=" + std::to_string(held_.size());
   }
   if (command == "quit") {
     *quit = true;

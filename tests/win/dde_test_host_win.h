@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "poll/dde_components.h"
 #include "poll/dde_server.h"
@@ -30,6 +31,8 @@ struct DdeHostStats {
   // PrivateUsage; where it answers 0 (Wine does), PagefileUsage.
   unsigned long long private_bytes = 0;
   unsigned long long working_set = 0;
+  // Copies of posted data freed (under Wine; see PostedDataRelease).
+  unsigned long long released = 0;
 };
 
 class DdeTestHost {
@@ -50,6 +53,8 @@ class DdeTestHost {
   //   prefix P     NameItems                                 -> ok | the message
   //   stats        counts (see DdeHostStats)                 -> conversations=C links=L ...
   //   burst [TEXT] every item written once, in order        -> burst_us=MICROSECONDS
+  //   hold N       N more movable memory blocks kept till the end, so that
+  //                a test reaches the process's limit of them sooner -> held=TOTAL
   //   quit                                                   -> bye (sets *quit)
   // Texts are escaped as in dde_text.h; a bad command answers "error: ...".
   std::string Run(std::string_view line, bool* quit);
@@ -70,6 +75,7 @@ class DdeTestHost {
   poll::DdeForm about_form_;
   std::unique_ptr<poll::DdeComponents> components_;
   long bursts_ = 0;
+  std::vector<HGLOBAL> held_;
 };
 
 // The counts as the stats command prints them.

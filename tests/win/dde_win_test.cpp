@@ -835,6 +835,55 @@ TEST_F(DdeResourceTest, ServerStillAnswersAfterMoreThan32768Requests) {
   ExpectServerAnswers();
 }
 
+// Under Wine every update posted to another process leaves the server's copy
+// of its data behind, and a process has 65,536 movable memory handles: a
+// server that did not release those copies would send updates without data
+// (and answer no request) after that many updates, minutes into a run with
+// ten linked clients. The server here holds all but a few of the handles
+// first, so that a few thousand updates go past the limit.
+TEST_F(DdeResourceTest, UpdatesPastTheMovableMemoryLimitStillCarryData) {
+  constexpr int kItems = 500;
+  constexpr int kBursts = 6;
+  constexpr int kHeld = 65'536 - 2'000;
+  std::vector<std::string> advise = {"advise", kService, kTopic};
+  for (int i = 1; i <= kItems; ++i) advise.push_back(std::string(1, 'S').append(std::to_string(i)));
+  ChildProcess& client = StartClient(advise);
+  ASSERT_TRUE(client.WaitLine([](const std::string& l) { return l == "linked S500"; }, kLongRunMs))
+      << client.Transcript().substr(0, 2000);
+  ASSERT_EQ(Ask("hold " + std::to_string(kHeld)), "held=" + std::to_string(kHeld));
+  for (int i = 0; i < kBursts; ++i) ASSERT_TRUE(Ask("burst").starts_with("burst_us=")) << i;
+  const std::string last = "S500 = \"B" + std::to_string(kBursts) + "\\r\\n\\0\"";
+  ASSERT_TRUE(client.WaitLine([&](const std::string& l) { return l.ends_with(last); }, kLongRunMs))
+      << "the last update never came";
+  std::printf("dde.stats: %d updates past the limit: %s\n", kItems * kBursts, Ask("stats").c_str());
+  std::fflush(stdout);
+
+  std::size_t updates = 0;
+  for (const std::string& line : client.OutputLines()) {
+    EXPECT_FALSE(line.ends_with("(no data)")) << line;
+    updates += line.find(" = \"B") != std::string::npos;
+  }
+  EXPECT_EQ(updates, static_cast<std::size_t>(kItems * kBursts));
+  ExpectServerAnswers();
+}
+
+// The same for the answers to requests, which are posted the same way.
+TEST_F(DdeResourceTest, RequestsPastTheMovableMemoryLimitAreStillAnswered) {
+  constexpr int kHeld = 65'536 - 1'000;
+  constexpr int kRequests = 2'000;
+  Set(1, "4.5");
+  ASSERT_EQ(Ask("hold " + std::to_string(kHeld)), "held=" + std::to_string(kHeld));
+  const ClientRun run = RunClient(
+      {"request", "--repeat", std::to_string(kRequests), kService, kTopic, "S1"}, kLongRunMs);
+  EXPECT_EQ(run.exit_code, std::optional<DWORD>(0))
+      << (run.err.empty() ? std::string() : run.err.front());
+  EXPECT_EQ(run.out.size(), static_cast<std::size_t>(kRequests));
+  if (!run.out.empty()) {
+    EXPECT_EQ(run.out.back(), "S1 = \"4.5\\r\\n\\0\"");
+  }
+  ExpectServerAnswers();
+}
+
 // --- Last: a wild connection leaves atoms behind ---------------------------
 
 // Wine's DdeConnectList finds nothing at all (a stub), so the connection
