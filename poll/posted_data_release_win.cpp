@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "base/under_wine_win.h"
+
 namespace quorvel::poll {
 
 namespace {
@@ -27,11 +29,6 @@ HGLOBAL WINAPI NotingGlobalAlloc(UINT flags, SIZE_T bytes) {
     }
   }
   return block;
-}
-
-bool UnderWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 // The import address slot of `function` (imported by name) in `module`.

@@ -3,12 +3,14 @@
 #include <psapi.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
 #include "base/cp1251.h"
 #include "poll/posted_data_release_win.h"
 #include "tests/win/dde_text.h"
+#include "tools/soak/process_resources_win.h"
 
 namespace quorvel::testing {
 
@@ -29,65 +31,6 @@ bool ParseInt(std::string_view text, int& value) {
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value);
   return error == std::errc{} && stop == end;
-}
-
-// This process's entries in the system's handle list (SystemExtendedHandleInformation).
-unsigned long CountOwnHandles() {
-  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  if (query == nullptr) return 0;
-  struct Entry {
-    PVOID object;
-    ULONG_PTR process_id;
-    ULONG_PTR handle;
-    ULONG access;
-    USHORT backtrace;
-    USHORT type;
-    ULONG attributes;
-    ULONG reserved;
-  };
-  constexpr ULONG kSystemExtendedHandleInformation = 64;
-  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-  std::vector<ULONG_PTR> buffer(1 << 16);
-  for (;;) {
-    const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR));
-    ULONG needed = 0;
-    const LONG status = query(kSystemExtendedHandleInformation, buffer.data(), size, &needed);
-    if (status == kInfoLengthMismatch) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    if (status != 0) return 0;
-    break;
-  }
-  const ULONG_PTR count = buffer[0];
-  const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + 2);
-  const ULONG_PTR self = ::GetCurrentProcessId();
-  unsigned long own = 0;
-  for (ULONG_PTR i = 0; i < count; ++i) own += entries[i].process_id == self;
-  return own;
-}
-
-BOOL CALLBACK CountWindow(HWND window, LPARAM counter) {
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(window, &process);
-  if (process == ::GetCurrentProcessId()) {
-    ++*reinterpret_cast<unsigned long*>(counter);
-    ::EnumChildWindows(window, CountWindow, counter);
-  }
-  return TRUE;
-}
-
-unsigned long CountOwnWindows() {
-  unsigned long count = 0;
-  ::EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
-  // Message-only windows are not top-level windows: EnumWindows skips them.
-  for (HWND window = nullptr;
-       (window = ::FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) != nullptr;) {
-    CountWindow(window, reinterpret_cast<LPARAM>(&count));
-  }
-  return count;
 }
 
 std::string Quoted(std::string_view bytes) {
@@ -151,10 +94,13 @@ DdeHostStats DdeTestHost::Stats() {
   HANDLE self = ::GetCurrentProcess();
   DWORD handles = 0;
   if (!::GetProcessHandleCount(self, &handles)) handles = 0;
-  stats.handles = handles != 0 ? handles : CountOwnHandles();
+  const DWORD pid = ::GetCurrentProcessId();
+  stats.handles = handles != 0 ? handles
+                               : static_cast<unsigned long>(std::max<std::int64_t>(
+                                     0, tools::CountHandlesInSystemList(pid)));
   stats.gdi_objects = ::GetGuiResources(self, GR_GDIOBJECTS);
   stats.user_objects = ::GetGuiResources(self, GR_USEROBJECTS);
-  stats.windows = CountOwnWindows();
+  stats.windows = static_cast<unsigned long>(tools::CountWindows(pid));
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof memory;
   if (::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),

@@ -2,6 +2,8 @@
 
 #include <dde.h>
 
+#include "base/under_wine_win.h"
+
 namespace quorvel::tools::dde {
 
 const char* DmlErrorName(UINT error) {
@@ -46,16 +48,6 @@ bool PumpMessages() {
   }
   return ack;
 }
-
-namespace {
-
-bool UnderWine() {
-  static const bool wine =
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  return wine;
-}
-
-}  // namespace
 
 void FinishRequest() {
   if (PumpMessages() || !UnderWine()) return;

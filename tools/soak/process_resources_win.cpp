@@ -10,23 +10,20 @@ namespace quorvel::tools {
 
 namespace {
 
-// NtQuerySystemInformation(SystemHandleInformation): one entry per open
-// handle of every process.
-constexpr ULONG kSystemHandleInformation = 16;
+// NtQuerySystemInformation(SystemExtendedHandleInformation): a count, a
+// reserved word, then one entry per open handle of every process.
+constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
 
 struct SystemHandleEntry {
-  ULONG owner_pid;
-  UCHAR object_type;
-  UCHAR flags;
-  USHORT handle;
   PVOID object;
-  ACCESS_MASK granted_access;
-};
-
-struct SystemHandles {
-  ULONG count;
-  SystemHandleEntry entries[1];
+  ULONG_PTR owner_pid;
+  ULONG_PTR handle;
+  ULONG granted_access;
+  USHORT backtrace;
+  USHORT object_type;
+  ULONG attributes;
+  ULONG reserved;
 };
 
 // An entry of the GDI handle table that the PEB points to (64-bit layout);
@@ -48,26 +45,6 @@ Function NtdllFunction(const char* name) {
   const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
   return ntdll ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(ntdll, name)))
                : nullptr;
-}
-
-std::int64_t CountSystemHandles(DWORD pid) {
-  using Query = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
-  const auto query = NtdllFunction<Query>("NtQuerySystemInformation");
-  if (query == nullptr) return -1;
-  std::vector<unsigned char> buffer(1 << 20);
-  NTSTATUS status = 0;
-  for (;;) {
-    ULONG needed = 0;
-    status =
-        query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    if (status != kInfoLengthMismatch || buffer.size() >= (1u << 28)) break;
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status != 0) return -1;
-  const auto* list = reinterpret_cast<const SystemHandles*>(buffer.data());
-  std::int64_t count = 0;
-  for (ULONG i = 0; i < list->count; ++i) count += list->entries[i].owner_pid == pid;
-  return count;
 }
 
 std::int64_t CountGdiTableEntries(HANDLE process) {
@@ -116,6 +93,31 @@ BOOL CALLBACK CountTopLevel(HWND window, LPARAM context) {
   return TRUE;
 }
 
+}  // namespace
+
+std::int64_t CountHandlesInSystemList(DWORD pid) {
+  using Query = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = NtdllFunction<Query>("NtQuerySystemInformation");
+  if (query == nullptr) return -1;
+  std::vector<ULONG_PTR> buffer(1 << 16);
+  for (;;) {
+    ULONG needed = 0;
+    const NTSTATUS status = query(kSystemExtendedHandleInformation, buffer.data(),
+                                  static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR)), &needed);
+    if (status == kInfoLengthMismatch && buffer.size() < (1u << 25)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (status != 0) return -1;
+    break;
+  }
+  const ULONG_PTR count = buffer[0];
+  const auto* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + 2);
+  std::int64_t own = 0;
+  for (ULONG_PTR i = 0; i < count; ++i) own += entries[i].owner_pid == pid;
+  return own;
+}
+
 std::int64_t CountWindows(DWORD pid) {
   WindowCount windows{pid, 0};
   ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
@@ -127,15 +129,13 @@ std::int64_t CountWindows(DWORD pid) {
   return windows.count;
 }
 
-}  // namespace
-
 ProcessResources ReadProcessResources(HANDLE process, DWORD pid) {
   ProcessResources resources;
   DWORD handles = 0;
   if (::GetProcessHandleCount(process, &handles) && handles != 0) {
     resources.handles = handles;
   } else {
-    resources.handles = CountSystemHandles(pid);
+    resources.handles = CountHandlesInSystemList(pid);
   }
 
   // The commit charge: the private memory the process has committed.

@@ -29,4 +29,10 @@ struct ProcessResources {
 // that the process's PEB points to (each entry with its owner and type).
 ProcessResources ReadProcessResources(HANDLE process, DWORD pid);
 
+// The process's entries in the system's handle list; -1 when it cannot be
+// read.
+std::int64_t CountHandlesInSystemList(DWORD pid);
+// The process's windows, message-only ones and children included.
+std::int64_t CountWindows(DWORD pid);
+
 }  // namespace quorvel::tools

@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/under_wine_win.h"
 #include "poll/poll_run.h"
 #include "tools/cli_number.h"
 #include "tools/demo/advise_clients_win.h"
@@ -73,11 +74,6 @@ void Say(const std::string& line) {
 void Fail(const std::string& what) {
   std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
   std::fflush(stderr);
-}
-
-bool UnderWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 double SecondsSince(ULONGLONG start) {
@@ -146,7 +142,7 @@ class Soak {
       : o_(options),
         folder_(WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\soak\\"),
         log_(WindowsPathOf(std::getenv("QUORVEL_SIM_LOG"))),
-        wine_(UnderWine()) {
+        wine_(quorvel::UnderWine()) {
     ConfigureRun(settings_, kPort, kBaud, kDevices * kChannels);
     settings_.SetTimeOut(kTimeOutMs);
     settings_.SetTimeOutCycle(kPauseMs);
