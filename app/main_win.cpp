@@ -29,6 +29,7 @@
 #include "poll/dde_components.h"
 #include "poll/dde_server_win.h"
 #include "ui/error_report_win.h"
+#include "ui/form_captions.h"
 #include "ui/main_form_win.h"
 #include "ui/message_dialog_win.h"
 #include "ui/resource_ids.h"
@@ -42,7 +43,6 @@ namespace {
 
 using namespace quorvel;
 
-constexpr char kTitle[] = "Quorvel v.2.1";
 // The splash's display time, in units of 600 ms.
 constexpr std::int32_t kSplashShowTime = 4;
 
@@ -141,8 +141,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
 
-  poll::DdeForm main_form{kTitle, {}};
-  dde->Manager().AddForm(&main_form);
+  // Every form's caption is a topic a connection may name, whether the form
+  // shows or not.
+  poll::DdeForm main_form{std::string(ui::kMainFormCaption), {}};
+  poll::DdeForm setup_form{std::string(ui::kSetupFormCaption.view()), {}};
+  poll::DdeForm about_form{std::string(ui::kAboutFormCaption.view()), {}};
+  for (const poll::DdeForm* form : {&main_form, &setup_form, &about_form}) {
+    dde->Manager().AddForm(form);
+  }
   bus::Win32PortDriver ports;
   bus::SteadyClock clock;
   bus::Win32MessagePump pump;
@@ -247,6 +253,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   setup.reset();
   form.reset();
   bus.ClosePorts();
-  dde->Manager().RemoveForm(&main_form);
+  for (const poll::DdeForm* form : {&main_form, &setup_form, &about_form}) {
+    dde->Manager().RemoveForm(form);
+  }
   return 0;
 }

@@ -32,7 +32,6 @@ void Win32MessagePump::ProcessMessages() {
   while (::PeekMessageW(&msg, /*hWnd=*/nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       quit_received_ = true;
-      quit_code_ = static_cast<int>(msg.wParam);
       return;
     }
     if (dialog_window_ != nullptr && ::IsDialogMessageW(dialog_window_, &msg)) continue;

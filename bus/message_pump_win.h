@@ -22,7 +22,6 @@ class Win32MessagePump final : public MessagePump {
 
   // A WM_QUIT taken from the queue by a nested pump; the main loop ends on it.
   bool quit_received() const { return quit_received_; }
-  int quit_code() const { return quit_code_; }
 
  private:
   // Set when an Idle ended with no message waiting: the queue was empty a
@@ -31,7 +30,6 @@ class Win32MessagePump final : public MessagePump {
   bool queue_seen_empty_ = false;
   HWND dialog_window_ = nullptr;
   bool quit_received_ = false;
-  int quit_code_ = 0;
 };
 
 }  // namespace quorvel::bus

@@ -1,10 +1,20 @@
-// The one platform step of saving a file without ever losing the old one:
-// the finished temporary file takes the target's place in a single step.
+// The platform steps of saving a file without ever losing an old one: the
+// finished temporary file takes the target's place in a single step, and a
+// new file is made only where no file stands.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace quorvel::config {
+
+enum class NewFileResult { kWritten, kExists, kFailed };
+
+// Creates `path` only if nothing stands there (in one step, so an existing
+// file is never touched) and writes all of `content` to it. On kFailed
+// *error names the path and the system's reason, and nothing is left at
+// `path`.
+NewFileResult WriteNewFile(const std::string& path, std::string_view content, std::string* error);
 
 // Puts the file at temp_path in place of target_path, replacing a file
 // already there. On failure returns false, sets *error to a message naming

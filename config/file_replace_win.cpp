@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace quorvel::config {
 
 bool ReplaceFileWith(const std::string& temp_path, const std::string& target_path,
@@ -18,6 +20,40 @@ bool ReplaceFileWith(const std::string& temp_path, const std::string& target_pat
              std::to_string(code) + ")";
   }
   return false;
+}
+
+NewFileResult WriteNewFile(const std::string& path, std::string_view content, std::string* error) {
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, /*dwShareMode=*/0,
+                                    /*lpSecurityAttributes=*/nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return NewFileResult::kExists;
+    if (error != nullptr) {
+      *error = "cannot create '" + path + "' (error " + std::to_string(code) + ")";
+    }
+    return NewFileResult::kFailed;
+  }
+  DWORD code = ERROR_SUCCESS;
+  std::size_t done = 0;
+  while (done < content.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
+    if (!::WriteFile(file, content.data() + done, chunk, &written, /*lpOverlapped=*/nullptr) ||
+        written == 0) {
+      code = ::GetLastError();
+      break;
+    }
+    done += written;
+  }
+  if (code == ERROR_SUCCESS && !::FlushFileBuffers(file)) code = ::GetLastError();
+  ::CloseHandle(file);
+  if (code == ERROR_SUCCESS) return NewFileResult::kWritten;
+  ::DeleteFileA(path.c_str());
+  if (error != nullptr) {
+    *error = "cannot write '" + path + "' (error " + std::to_string(code) + ")";
+  }
+  return NewFileResult::kFailed;
 }
 
 }  // namespace quorvel::config

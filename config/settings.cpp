@@ -17,12 +17,6 @@ void Settings::SetStartWithWindows(bool checked) {
   if (effects_ != nullptr) effects_->StartWithWindowsChanged(checked);
 }
 
-void Settings::SetOpenWorkbook(bool checked) {
-  if (checked == open_workbook_) return;
-  open_workbook_ = checked;
-  if (effects_ != nullptr) effects_->WorkbookOptionChanged(checked);
-}
-
 bool Settings::SetComPort(int index) {
   if (index < 0 || index >= kPortChoices) return false;
   com_port_ = index;
@@ -40,7 +34,8 @@ bool Settings::SetSpeed(int index) {
 }
 
 void Settings::SetSensorCountText(std::string text) {
-  if (text == sensor_count_text_) return;
+  // The same text typed again is a change of the box too: it re-initialises
+  // the last row, as the table's resize rule says for an unchanged count.
   sensor_count_text_ = std::move(text);
   ResizeSensorTable(table_, sensor_count_text_, item_prefix_);
 }

@@ -2,8 +2,8 @@
 // that the settings dialog edits. A change made here has the same side
 // effects, in the same place, as the user's change of the control that shows
 // the setting: the sensor-count box resizes the table, the prefix box renames
-// its rows, the start-up and workbook options and the display choice tell
-// the parts of the program that act on them (SettingsEffects).
+// its rows, the start-up option and the display choice tell the parts of the
+// program that act on them (SettingsEffects).
 #pragma once
 
 #include <cstdint>
@@ -20,8 +20,6 @@ class SettingsEffects {
   virtual ~SettingsEffects() = default;
   // The start-with-Windows option changed: register or unregister the program.
   virtual void StartWithWindowsChanged(bool /*checked*/) {}
-  // The workbook option changed: the path box and its label follow it.
-  virtual void WorkbookOptionChanged(bool /*checked*/) {}
   // The display choice is about to become `index`: 0 taskbar only (tray
   // icon off), 1 notification area only (tray icon on).
   virtual void DisplayChanging(int /*index*/) {}
@@ -59,7 +57,7 @@ class Settings {
   bool AutoPoll() const { return auto_poll_; }
   void SetAutoPoll(bool checked) { auto_poll_ = checked; }
   bool OpenWorkbook() const { return open_workbook_; }
-  void SetOpenWorkbook(bool checked);
+  void SetOpenWorkbook(bool checked) { open_workbook_ = checked; }
 
   // Index 0..9 (COM1..COM10). An index outside the list is refused (false)
   // and the choice stays as it was.
@@ -106,6 +104,10 @@ class Settings {
 
   SensorTable& table() { return table_; }
   const SensorTable& table() const { return table_; }
+  // The table file failed to load and no copy of it could be kept: the
+  // table is not saved over it in this run.
+  bool TableFileProtected() const { return table_file_protected_; }
+  void ProtectTableFile() { table_file_protected_ = true; }
 
  private:
   // Not owned; null for none. A pointer, so a copy of the settings tells the
@@ -127,6 +129,7 @@ class Settings {
   int active_page_ = 0;
   int display_ = 0;
   SensorTable table_;
+  bool table_file_protected_ = false;
 };
 
 }  // namespace quorvel::config

@@ -57,9 +57,9 @@ void ReadIni(Profile& profile, Settings& s, const std::string& table_path) {
   s.SetDisplay(ReadIntegerKey(profile, kSetup, "Trey", s.Display()));
   profile.Flush();
 
-  if (LoadSensorTable(s.table(), table_path)) {
-    ResetSensorTable(s.table(), s.ItemPrefix(), s.SensorCount());
-  }
+  const TableLoad load = LoadSensorTableKeepingRefused(s.table(), table_path);
+  if (load.error) ResetSensorTable(s.table(), s.ItemPrefix(), s.SensorCount());
+  if (load.unkept) s.ProtectTableFile();
 }
 
 std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
@@ -92,7 +92,7 @@ std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
   }
   profile.Flush();
   // A failed save is silent: the previous table file stays whole.
-  (void)SaveSensorTable(s.table(), table_id, table_path);
+  if (!s.TableFileProtected()) (void)SaveSensorTable(s.table(), table_id, table_path);
   return std::nullopt;
 }
 

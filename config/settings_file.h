@@ -34,12 +34,15 @@ std::string ReadTextKey(Profile& profile, std::string_view section, std::string_
 // Loads every key into the settings, in order, each with the side effects a
 // user's change would have, releases the profile, then loads the sensor
 // table from `table_path`. A table that cannot be loaded, for whatever
-// reason, is completed silently into the default table.
+// reason, is completed silently into the default table; a file that failed
+// to load is kept beside it first (LoadSensorTableKeepingRefused), and if
+// that fails the table is never saved over it.
 void ReadIni(Profile& profile, Settings& settings,
              const std::string& table_path = kSensorTableFile);
 
 // Writes every key in order, releases the profile, then saves the table
-// (silently: a failed save leaves the old file). A value the profile refuses
+// (silently: a failed save leaves the old file; a protected table file is
+// left as it is). A value the profile refuses
 // stops the writing at once: the result is "Unable to write to <path>".
 std::optional<std::string> WriteIni(Profile& profile, const Settings& settings,
                                     std::string_view settings_path, std::int32_t table_id,

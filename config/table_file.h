@@ -19,6 +19,28 @@ inline constexpr char kSensorTableFile[] = "DDEConf.dde";
 std::optional<std::string> LoadSensorTable(SensorTable& table,
                                            const std::string& path = kSensorTableFile);
 
+// Where a table file that failed to load is kept: the n-th name tried is
+// path + ".bad" for n = 1, path + ".bad" + n after it (".bad2", ".bad3", ...).
+std::string KeptTablePath(const std::string& path, int n);
+inline constexpr int kMaxKeptTables = 999;
+
+struct TableLoad {
+  // Why the table was not loaded; nullopt when it was.
+  std::optional<std::string> error;
+  // The file that failed to load was copied here, byte for byte.
+  std::string kept_path;
+  // A file failed to load and could not be kept: saving over it would lose
+  // it for good.
+  bool unkept = false;
+};
+
+// LoadSensorTable, and a file that stands at `path` but fails to load is
+// copied first to the first free KeptTablePath, so the save that follows
+// (the default table) cannot lose it. An earlier kept copy is never
+// overwritten. A missing file is no failure to keep anything of.
+TableLoad LoadSensorTableKeepingRefused(SensorTable& table,
+                                        const std::string& path = kSensorTableFile);
+
 // Writes the table to path + ".tmp" and, once all of it is written and the
 // file closed, puts that file in place of `path`. On any failure the
 // temporary file is removed and a file already at `path` stays whole.

@@ -30,6 +30,10 @@ char DecimalSeparatorOf(std::string_view locale_value) {
   return locale_value.empty() ? '.' : locale_value.front();
 }
 
+ScreenPoint ScreenFromWorkspace(ScreenPoint workspace, Corner work_area, Corner monitor) {
+  return {workspace.x + work_area.left - monitor.left, workspace.y + work_area.top - monitor.top};
+}
+
 std::string ErrorReportText(std::string text) {
   if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
   return text;

@@ -22,6 +22,22 @@ std::string HelpFilePath(std::string_view executable_path);
 // (already in Windows-1251): its first character, "." when it is empty.
 char DecimalSeparatorOf(std::string_view locale_value);
 
+// A top-level window's placement (its normal position) is in workspace
+// coordinates: relative to the top-left corner of the work area of the
+// window's monitor, which a taskbar at the top or the left moves away from
+// the monitor's corner. The stored position, like every position the
+// window is moved to, is in screen coordinates.
+struct ScreenPoint {
+  int x;
+  int y;
+  bool operator==(const ScreenPoint&) const = default;
+};
+struct Corner {
+  int left;
+  int top;
+};
+ScreenPoint ScreenFromWorkspace(ScreenPoint workspace, Corner work_area, Corner monitor);
+
 // The general error report's text: a full stop appended when the last
 // character sorts after the full stop.
 std::string ErrorReportText(std::string text);

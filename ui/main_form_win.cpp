@@ -81,6 +81,16 @@ bool TForm1::Create(const std::vector<std::string>& arguments) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kMainFormClass;
   if (::RegisterClassExW(&window_class) == 0) return false;
+  // The status bar only holds its panes and paints itself flat, in the
+  // face colour: the default procedure does all of that.
+  WNDCLASSEXW bar_class{};
+  bar_class.cbSize = sizeof bar_class;
+  bar_class.lpfnWndProc = ::DefWindowProcW;
+  bar_class.hInstance = instance_;
+  bar_class.hCursor = window_class.hCursor;
+  bar_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  bar_class.lpszClassName = kStatusBarClass;
+  if (::RegisterClassExW(&bar_class) == 0) return false;
 
   menu_ = CreateMainMenu();
   RECT frame{0, 0, kClientWidth, kClientHeight};
@@ -139,23 +149,28 @@ void TForm1::CreateControls() {
     DWORD style;
     int id;
     int left, top, width, height;
+    bool in_bar;  // a pane of the status bar, placed in the bar
   };
   constexpr DWORD kPane = WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE | SS_SUNKEN | SS_NOPREFIX;
   // The drop-down list's height includes its open list.
-  const std::array<Control, 6> controls{{
-      {L"STATIC", kPane | SS_CENTER | SS_NOTIFY, kStaticText3Id, 0, 7, 57, 23},
+  const std::array<Control, 7> controls{{
+      {L"STATIC", kPane | SS_CENTER | SS_NOTIFY, kStaticText3Id, 0, 7, 57, 23, false},
       {L"COMBOBOX", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kCB1Id, 61,
-       8, 84, 21 + 8 * 13},
-      {L"STATIC", kPane | SS_CENTER, kStaticText2Id, 152, 7, 104, 23},
-      {L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, kSB1Id, 260, 7, 73, 23},
-      {L"STATIC", kPane | SS_CENTER, kRzClockStatus1Id, 0, 35, 57, 19},
-      {L"STATIC", kPane | SS_LEFT | SS_ENDELLIPSIS, kRzStatusPane1Id, 57, 35, 280, 19},
+       8, 84, 21 + 8 * 13, false},
+      {L"STATIC", kPane | SS_CENTER, kStaticText2Id, 152, 7, 104, 23, false},
+      {L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, kSB1Id, 260, 7, 73, 23, false},
+      {kStatusBarClass, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, kRzStatusBar1Id, 0, 35, 337, 19,
+       false},
+      {L"STATIC", kPane | SS_CENTER, kRzClockStatus1Id, 0, 0, 57, 19, true},
+      {L"STATIC", kPane | SS_LEFT | SS_ENDELLIPSIS, kRzStatusPane1Id, 57, 0, 280, 19, true},
   }};
   for (const Control& c : controls) {
-    const HWND child = ::CreateWindowExW(
-        0, c.window_class, L"", c.style, c.left, c.top, c.width, c.height, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, /*lpParam=*/nullptr);
+    const HWND child = ::CreateWindowExW(0, c.window_class, L"", c.style, c.left, c.top, c.width,
+                                         c.height, c.in_bar ? status_bar_ : window_,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                                         instance_, /*lpParam=*/nullptr);
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    if (c.id == kRzStatusBar1Id) status_bar_ = child;
   }
   ::SetDlgItemTextW(window_, kSB1Id, Wide(ToWide(kStart)));
 
@@ -236,7 +251,8 @@ void TForm1::SetPaneText(int id, std::string_view text) {
   std::string& shown = pane_texts_[id];
   if (shown == text) return;
   shown = text;
-  ::SetDlgItemTextW(window_, id, Wide(ToWide(text)));
+  const bool in_bar = id == kRzClockStatus1Id || id == kRzStatusPane1Id;
+  ::SetDlgItemTextW(in_bar ? status_bar_ : window_, id, Wide(ToWide(text)));
 }
 
 void TForm1::ShowStatus(std::string_view text) {
@@ -293,12 +309,7 @@ bool TForm1::FormCloseQuery() {
   }
   // Saved before anything is released: a failed save leaves the program
   // whole, DDE items included, and the window open.
-  WINDOWPLACEMENT placement{};
-  placement.length = sizeof placement;
-  if (::GetWindowPlacement(window_, &placement)) {
-    settings_.SetFormLeft(placement.rcNormalPosition.left);
-    settings_.SetFormTop(placement.rcNormalPosition.top);
-  }
+  NotePosition();
   if (hooks_.save_settings) {
     if (const std::optional<std::string> error = hooks_.save_settings()) {
       throw std::runtime_error(*error);
@@ -307,6 +318,43 @@ bool TForm1::FormCloseQuery() {
   dde_->ReleaseItems();
   if (hooks_.release_instance) hooks_.release_instance();
   return true;
+}
+
+void TForm1::EndSession() {
+  // The process may be ended as soon as this returns, and no close handling
+  // follows: the run is ended here and the files saved as a close saves
+  // them. Nothing may wait for the user now, so a failed save is not shown.
+  const auto quietly = [](const auto& step) {
+    try {
+      step();
+    } catch (...) {  // nothing is reported now; the next step still runs
+    }
+  };
+  quietly([&] { poll_.EndRun(); });
+  quietly([&] {
+    NotePosition();
+    if (hooks_.save_settings) (void)hooks_.save_settings();
+  });
+  quietly([&] {
+    if (hooks_.release_instance) hooks_.release_instance();
+  });
+}
+
+void TForm1::NotePosition() {
+  // The normal position, so a minimised window stores where it will come
+  // back; it is in workspace coordinates, the stored place in screen ones.
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!::GetWindowPlacement(window_, &placement)) return;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  const HMONITOR on = ::MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST);
+  if (on == nullptr || !::GetMonitorInfoW(on, &monitor)) return;
+  const ScreenPoint place = ScreenFromWorkspace(
+      {placement.rcNormalPosition.left, placement.rcNormalPosition.top},
+      {monitor.rcWork.left, monitor.rcWork.top}, {monitor.rcMonitor.left, monitor.rcMonitor.top});
+  settings_.SetFormLeft(place.x);
+  settings_.SetFormTop(place.y);
 }
 
 void TForm1::SB1Click() {
@@ -410,6 +458,13 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_CLOSE:
       if (FormCloseQuery()) ::DestroyWindow(window_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      // Never holds up the end of the session: the files are saved once it
+      // really ends (WM_ENDSESSION).
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wparam != FALSE) EndSession();
       return 0;
     case WM_DESTROY:
       ::KillTimer(window_, kClockTimer);

@@ -69,7 +69,6 @@ class TForm1 final : public poll::PollWindow {
   // The user's decimal separator, read again from the user's default locale.
   void ReadDecimalSeparator(bool user_default);
 
-  const std::string& HelpFile() const { return help_file_; }
   HIMAGELIST Images() const { return images_.get(); }
 
   // PollWindow
@@ -101,6 +100,10 @@ class TForm1 final : public poll::PollWindow {
   void FormCreate(const std::vector<std::string>& arguments);
   void FormShow();
   bool FormCloseQuery();
+  // Windows ends the session: the close's saving without its questions.
+  void EndSession();
+  // The window's place into the settings, as the stored position.
+  void NotePosition();
   void SB1Click();
   void Timer2Timer();
   void CB1Change();
@@ -118,6 +121,7 @@ class TForm1 final : public poll::PollWindow {
   HWND window_ = nullptr;
   HMENU menu_ = nullptr;
   HWND tooltip_ = nullptr;
+  HWND status_bar_ = nullptr;  // holds the clock and status panes
   UniqueFont font_;
   ImageList images_;
   std::string help_file_;

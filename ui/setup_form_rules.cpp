@@ -53,14 +53,24 @@ bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHo
     return false;
   }
   host.ShowPortName(settings.ComPortName());
-  const bool named = NameDdeComponents(settings, dde, host);
+  // A refused name is reported and ends the handler there: the dialog stays
+  // open, where the user can mend it, and nothing after the refused step
+  // takes effect.
+  if (const std::optional<std::string> error = dde.NameItems(settings.ItemPrefix())) {
+    host.ReportError(*error);
+    return false;
+  }
+  for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(kUnnamedText);
   config::RenameSensorRows(settings.table(), settings.ItemPrefix());
+  if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
+    host.ReportError(*error);
+    return false;
+  }
   if (settings.OpenWorkbook() && settings.WorkbookPath().empty()) {
     host.Warn(SetupWarning::kNoWorkbookFile);
     return false;
   }
-  // A refused name keeps the dialog open, where the user can mend it.
-  return named;
+  return true;
 }
 
 bool FormClose(const config::Settings& settings, SetupFormHost& host) {

@@ -41,9 +41,10 @@ bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dd
 void ApplyStoredSettings(const config::Settings& settings, poll::DdeComponents& dde,
                          std::int32_t& baud_rate, SetupFormHost& host);
 
-// OK: the table must be valid; then the port name, the DDE names, the
-// table's names and the workbook check. True when the dialog may close (the
-// close then runs FormClose).
+// OK: the table must be valid; then the port name, the item names (values
+// reset to " --.-"), the table's names, the topic and the workbook check.
+// A refused name is reported and skips every later step. True when the
+// dialog may close (the close then runs FormClose).
 bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHost& host);
 
 // Any close: the main window's list is rebuilt, then the table must be valid.

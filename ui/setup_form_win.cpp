@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/cp1251.h"
+#include "ui/form_captions.h"
 #include "ui/glyph_button_win.h"
 #include "ui/image_list_win.h"
 #include "ui/modal_loop_win.h"
@@ -88,9 +89,9 @@ bool TSetupForm::Create() {
 
   RECT frame{0, 0, kClientWidth, kClientHeight};
   ::AdjustWindowRectEx(&frame, kStyle, /*bMenu=*/FALSE, kExStyle);
-  window_ = ::CreateWindowExW(kExStyle, kSetupFormClass, L"Настройки", kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
-                              owner_, /*hMenu=*/nullptr, instance_, this);
+  window_ = ::CreateWindowExW(kExStyle, kSetupFormClass, Wide(cp1251::ToUtf16(kSetupFormCaption)),
+                              kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                              frame.bottom - frame.top, owner_, /*hMenu=*/nullptr, instance_, this);
   if (window_ == nullptr) return false;
   CreateControls();
   FormCreate();

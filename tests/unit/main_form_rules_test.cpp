@@ -17,6 +17,17 @@ TEST(SetupSwitch, AnyCaseAnyPosition) {
   EXPECT_FALSE(HasSetupSwitch({cp1251::FromUtf8("/К")}));
 }
 
+// The stored place is where the window stood on the screen, whatever the
+// taskbar takes of the monitor.
+TEST(StoredPlace, WorkspaceToScreen) {
+  constexpr ScreenPoint kPlaced{284, 484};
+  EXPECT_EQ(ScreenFromWorkspace(kPlaced, {0, 0}, {0, 0}), (ScreenPoint{284, 484}));
+  EXPECT_EQ(ScreenFromWorkspace(kPlaced, {0, 40}, {0, 0}), (ScreenPoint{284, 524})) << "top bar";
+  EXPECT_EQ(ScreenFromWorkspace(kPlaced, {62, 0}, {0, 0}), (ScreenPoint{346, 484})) << "left bar";
+  // A second monitor left of the primary one, with its own bar at the top.
+  EXPECT_EQ(ScreenFromWorkspace({-30, 10}, {-1280, 30}, {-1280, 0}), (ScreenPoint{-30, 40}));
+}
+
 TEST(ClockPane, HourWithoutLeadingZero) {
   EXPECT_EQ(ClockText(0, 0, 0), "0:00:00");
   EXPECT_EQ(ClockText(9, 5, 7), "9:05:07");

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -17,6 +19,15 @@ using Texts = std::vector<std::string>;
 
 constexpr std::string_view kSetup = "SetupForm";
 
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 Texts RowTexts(const SensorTable& t, int row) {
   return {t.Cell(0, row), t.Cell(1, row), t.Cell(2, row), t.Cell(3, row)};
 }
@@ -25,9 +36,6 @@ class RecordingEffects final : public SettingsEffects {
  public:
   void StartWithWindowsChanged(bool checked) override {
     events.push_back(checked ? "start on" : "start off");
-  }
-  void WorkbookOptionChanged(bool checked) override {
-    events.push_back(checked ? "workbook on" : "workbook off");
   }
   void DisplayChanging(int index) override { events.push_back("display " + std::to_string(index)); }
   Texts events;
@@ -88,6 +96,16 @@ TEST(SettingsCopy, OutlivesItsOriginal) {
   without_effects.SetDisplay(1);
   EXPECT_EQ(effects.events, (Texts{"start on"}));
   EXPECT_TRUE(without_effects.OpenWorkbook());
+}
+
+// The box's text set again to what it holds is a change like any other.
+TEST_F(SettingsFileTest, SameSensorCountTypedAgainReinitialisesTheLastRow) {
+  settings.SetSensorCount(3);
+  settings.table().SetCell(1, 2, "12");
+  settings.table().SetCell(1, 3, "33");
+  settings.SetSensorCountText("3");
+  EXPECT_EQ(settings.table().Cell(1, 2), "12");
+  EXPECT_EQ(RowTexts(settings.table(), 3), (Texts{"S3", "1", "0", "1"}));
 }
 
 TEST_F(SettingsFileTest, NoFilesAtAllGiveTheDefaults) {
@@ -172,7 +190,7 @@ TEST_F(SettingsFileTest, BooleansAndTheirSideEffects) {
   EXPECT_TRUE(settings.AutoPoll());
   EXPECT_TRUE(settings.OpenWorkbook());
   EXPECT_EQ(settings.Display(), 1);
-  EXPECT_EQ(effects.events, (Texts{"start on", "workbook on", "display 1"}));
+  EXPECT_EQ(effects.events, (Texts{"start on", "display 1"}));
 }
 
 TEST_F(SettingsFileTest, NegativeDisplayClearsTheChoiceQuietly) {
@@ -200,6 +218,43 @@ TEST_F(SettingsFileTest, CountAndPrefixShapeTheTableWhenNoFileLoads) {
   EXPECT_EQ(RowTexts(settings.table(), 1), (Texts{"T1", "1", "0", "1"}));
   EXPECT_EQ(RowTexts(settings.table(), 3), (Texts{"T3", "1", "0", "1"}));
   EXPECT_EQ(settings.table().Cell(1, 0), std::string(kHeaderAddress));
+}
+
+// A table file that fails to load is completed silently into the default
+// table, which the close saves: the failed file's bytes are kept beside it
+// first, under a name of their own each time.
+TEST_F(SettingsFileTest, ATableFileThatFailsToLoadIsKeptBeforeTheSaveOverIt) {
+  const std::string damaged[] = {std::string("QRVL\x01\0\xff", 7), "not a table at all"};
+  for (int n = 1; n <= 2; ++n) {
+    WriteFile(table_path, damaged[n - 1]);
+    Settings fresh;
+    ReadIni(profile, fresh, table_path);
+    EXPECT_EQ(fresh.table().RowCount(), 2) << "the default table";
+    ASSERT_EQ(WriteIni(profile, fresh, "C:\\Q\\Quorvel.ini", 0, table_path), std::nullopt);
+    SensorTable back;
+    EXPECT_EQ(LoadSensorTable(back, table_path), std::nullopt) << "the default table, saved";
+    EXPECT_EQ(ReadFile(KeptTablePath(table_path, n)), damaged[n - 1]) << n;
+  }
+  EXPECT_EQ(ReadFile(KeptTablePath(table_path, 1)), damaged[0]) << "never overwritten";
+  EXPECT_EQ(KeptTablePath(table_path, 1), table_path + ".bad");
+  EXPECT_EQ(KeptTablePath(table_path, 2), table_path + ".bad2");
+
+  // A good file or none: nothing is kept.
+  Settings again;
+  ReadIni(profile, again, table_path);
+  ASSERT_EQ(WriteIni(profile, again, "C:\\Q\\Quorvel.ini", 0, table_path), std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(KeptTablePath(table_path, 3)));
+}
+
+// With no free name to keep it under, the failed file is never saved over.
+TEST_F(SettingsFileTest, ATableFileThatCannotBeKeptIsNotSavedOver) {
+  for (int n = 1; n <= kMaxKeptTables; ++n) WriteFile(KeptTablePath(table_path, n), "kept");
+  WriteFile(table_path, "damaged");
+  Settings fresh;
+  ReadIni(profile, fresh, table_path);
+  EXPECT_TRUE(fresh.TableFileProtected());
+  ASSERT_EQ(WriteIni(profile, fresh, "C:\\Q\\Quorvel.ini", 0, table_path), std::nullopt);
+  EXPECT_EQ(ReadFile(table_path), "damaged");
 }
 
 TEST_F(SettingsFileTest, TheTableFileWinsOverTheStoredCount) {

@@ -90,20 +90,34 @@ TEST_F(SetupFormTest, WorkbookWithoutAFileWarnsAfterTheNamesWereApplied) {
   EXPECT_TRUE(OkB1Click(settings, *dde, host));
 }
 
-TEST_F(SetupFormTest, RefusedNamesAreReportedAndTheRestTakesEffect) {
+// A refused name ends OK at its step: one report, nothing after it.
+TEST_F(SetupFormTest, RefusedNameOnOkSkipsEveryLaterStep) {
   ASSERT_TRUE(NameDdeComponents(settings, *dde, host));
   dde->Item(0).SetText("1,5");
   settings.SetItemPrefix("1A");
+  settings.table().SetCell(0, 1, "X1");
   settings.SetTopic("PLANT");
   settings.SetComPort(4);
+  settings.SetOpenWorkbook(true);  // with no file: its warning would follow
   EXPECT_FALSE(OkB1Click(settings, *dde, host));
   ASSERT_EQ(host.events.size(), 2u);
   EXPECT_EQ(host.events[0], "port COM5");
   EXPECT_EQ(host.events[1].rfind("error ", 0), 0u);
   EXPECT_EQ(dde->Item(0).Name(), "S1") << "a refused prefix changes no item";
   EXPECT_EQ(dde->Item(0).Text(), "1,5");
-  EXPECT_EQ(dde->Topic().Name(), "PLANT");
-  EXPECT_EQ(settings.table().Cell(0, 1), "1A1");
+  EXPECT_EQ(dde->Topic().Name(), poll::kDesignedTopic);
+  EXPECT_EQ(settings.table().Cell(0, 1), "X1");
+
+  host.events.clear();
+  settings.SetItemPrefix("T");
+  settings.SetTopic("1st");
+  EXPECT_FALSE(OkB1Click(settings, *dde, host));
+  ASSERT_EQ(host.events.size(), 2u);
+  EXPECT_EQ(host.events[1].rfind("error ", 0), 0u) << "no workbook warning after it";
+  EXPECT_EQ(dde->Item(0).Name(), "T1");
+  EXPECT_EQ(dde->Item(0).Text(), " --.-");
+  EXPECT_EQ(settings.table().Cell(0, 1), "T1");
+  EXPECT_EQ(dde->Topic().Name(), poll::kDesignedTopic);
 }
 
 TEST_F(SetupFormTest, StoredSettingsAtStartEvenWithARefusedTopic) {

@@ -319,7 +319,7 @@ TEST_F(AboutLinksTest, EachLinkOpensItsTargetOnceAndTurnsPurple) {
       {kAboutMailId, "support@quorvel.example"},
   };
   ShowModal([&] {
-    const COLORREF fresh = ::GetSysColor(COLOR_HOTLIGHT);
+    const COLORREF fresh = ::GetSysColor(COLOR_HIGHLIGHT);
     for (std::size_t i = 0; i < std::size(links); ++i) {
       const HWND link = Control(links[i].id);
       EXPECT_TRUE(Shows(link, fresh)) << links[i].target;
@@ -345,7 +345,7 @@ TEST_F(AboutLinksTest, FailedOpenShowsNothingAndLeavesTheLinkAsItWas) {
     Click(link);
     EXPECT_TRUE(Opened(0).empty());
     EXPECT_FALSE(Shows(link, kVisited));
-    EXPECT_TRUE(Shows(link, ::GetSysColor(COLOR_HOTLIGHT)));
+    EXPECT_TRUE(Shows(link, ::GetSysColor(COLOR_HIGHLIGHT)));
     // Nothing shows but the owner and the box.
     std::vector<HWND> shown;
     ::EnumWindows(

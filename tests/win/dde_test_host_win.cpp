@@ -11,13 +11,11 @@
 #include "poll/posted_data_release_win.h"
 #include "tests/win/dde_text.h"
 #include "tools/soak/process_resources_win.h"
+#include "ui/form_captions.h"
 
 namespace quorvel::testing {
 
 namespace {
-
-constexpr auto kSettingsCaption = cp1251::Text("Настройки");
-constexpr auto kAboutCaption = cp1251::Text("О программе");
 
 // The first word of `rest`, taken off it with the one space after it.
 std::string_view TakeWord(std::string_view& rest) {
@@ -62,9 +60,9 @@ std::unique_ptr<DdeTestHost> DdeTestHost::Start(const std::string& service,
 
 DdeTestHost::DdeTestHost(std::unique_ptr<poll::DdemlServer> server)
     : server_(std::move(server)),
-      main_form_{std::string(kMainCaption), {}},
-      settings_form_{std::string(kSettingsCaption.view()), {}},
-      about_form_{std::string(kAboutCaption.view()), {}} {
+      main_form_{std::string(ui::kMainFormCaption), {}},
+      settings_form_{std::string(ui::kSetupFormCaption.view()), {}},
+      about_form_{std::string(ui::kAboutFormCaption.view()), {}} {
   poll::TDdeMgr& manager = server_->Manager();
   manager.AddForm(&main_form_);
   manager.AddForm(&settings_form_);

@@ -17,8 +17,6 @@
 
 namespace quorvel::testing {
 
-inline constexpr std::string_view kMainCaption = "Quorvel v.2.1";
-
 struct DdeHostStats {
   std::size_t conversations = 0;  // the manager's records
   std::size_t links = 0;

@@ -11,17 +11,25 @@
 // The decimal separator the program is to publish depends on the run's
 // locale: QUORVEL_DECIMAL_SEPARATOR gives it, "." when unset.
 #include <windows.h>
+// after windows.h, which they need
+#include <commctrl.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cwctype>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
+#include "base/cp1251.h"
 #include "config/profile_file_win.h"
 #include "config/settings.h"
 #include "tests/win/dde_child_win.h"
@@ -359,6 +367,237 @@ TEST_F(MainFormPollTest, CloseRightBehindTheStopClosesOnceTheRunHasEnded) {
     EXPECT_EQ(SavedSetting(key), value) << key;
   }
   ExpectTableFile(sensors);
+}
+
+// --- The end of the session --------------------------------------------------
+
+// Windows asks whether the session may end, and is told yes at once; one
+// that is called off changes nothing; one that ends saves both files as a
+// close does, ends the run with the port closed and releases the program's
+// name, with nothing shown.
+class MainFormSessionTest : public MainFormTest {
+ protected:
+  void EndTheSession(bool polling) {
+    const std::vector<Sensor> sensors = {{kDeviceGood, 3}, {kDeviceGood, 4}};
+    ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings(sensors)));
+    if (polling) {
+      ASSERT_NO_FATAL_FAILURE(StartPolling());
+      ASSERT_TRUE(WaitPane(kStaticText2Id, Reading("23.45"))) << Pane(kStaticText2Id);
+    }
+    ASSERT_TRUE(::DeleteFileA(IniPath().c_str()));
+    ASSERT_TRUE(::DeleteFileA(TablePath().c_str()));
+    ASSERT_NE(::GlobalFindAtomA("Quorvel.exe"), 0);
+
+    const HWND main = form_.Main();
+    EXPECT_EQ(remote::Ask(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF),
+              std::optional<LRESULT>(TRUE));
+    EXPECT_EQ(remote::Ask(main, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF),
+              std::optional<LRESULT>(0));
+    EXPECT_EQ(::GetFileAttributesA(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(::GetFileAttributesA(TablePath().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Pane(kSB1Id), polling ? kStop : kStart);
+    EXPECT_NE(::GlobalFindAtomA("Quorvel.exe"), 0);
+
+    EXPECT_EQ(remote::Ask(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF), std::optional<LRESULT>(0));
+    // Written before the answer came back: the process may go right after.
+    EXPECT_EQ(SavedSetting("Channel"), "2");
+    EXPECT_EQ(SavedSetting("TimeOut"), std::to_string(kShortTimeOutMs));
+    ExpectTableFile(sensors);
+    EXPECT_EQ(::GlobalFindAtomA("Quorvel.exe"), 0) << "the name is still taken";
+    if (polling) {
+      EXPECT_EQ(Pane(kSB1Id), kStart);
+      EXPECT_EQ(Pane(kRzStatusPane1Id), kStopped);
+      const std::size_t asked = LoggedCommands(kDeviceGood).size();
+      EXPECT_TRUE(form_.Answers(2'000));
+      EXPECT_EQ(LoggedCommands(kDeviceGood).size(), asked) << "polling went on";
+    }
+    EXPECT_EQ(form_.FindDialog(), nullptr)
+        << Utf8(RemoteQuorvel::DialogMessage(form_.FindDialog()));
+  }
+};
+
+TEST_F(MainFormSessionTest, SessionEndWhileIdleSavesTheFilesWithNothingShown) {
+  EndTheSession(/*polling=*/false);
+}
+
+TEST_F(MainFormSessionTest, SessionEndWhilePollingEndsTheRunAndSavesTheFiles) {
+  EndTheSession(/*polling=*/true);
+}
+
+// --- The status bar, the hint, the manifest -------------------------------------
+
+// Where a window stands in its parent's client area.
+RECT PlaceInParent(HWND window) {
+  RECT rect{};
+  ::GetWindowRect(window, &rect);
+  ::MapWindowPoints(/*hWndFrom=*/nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+// Whether a module whose path holds `part` (in any case) is loaded in the
+// process.
+bool LoadsModule(HANDLE process, std::wstring part) {
+  std::vector<HMODULE> modules(512);
+  DWORD needed = 0;
+  if (!::K32EnumProcessModules(process, modules.data(),
+                               static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed)) {
+    return false;
+  }
+  modules.resize(std::min<std::size_t>(modules.size(), needed / sizeof(HMODULE)));
+  std::transform(part.begin(), part.end(), part.begin(), ::towlower);
+  for (const HMODULE module : modules) {
+    wchar_t path[MAX_PATH] = {};
+    ::K32GetModuleFileNameExW(process, module, path, MAX_PATH);
+    std::wstring lowered(path);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), ::towlower);
+    if (lowered.find(part) != std::wstring::npos) return true;
+  }
+  return false;
+}
+
+bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+TEST_F(MainFormPollTest, StatusBarIsAFlatBarHoldingTheClockAndStatusPanes) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
+  const HWND bar = ::GetDlgItem(form_.Main(), kRzStatusBar1Id);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(ClassOf(bar), kStatusBarClass);
+  EXPECT_TRUE(PlaceInParent(bar) == (RECT{0, 35, 337, 54}));
+  const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
+  const LONG_PTR ex_style = ::GetWindowLongPtrW(bar, GWL_EXSTYLE);
+  EXPECT_EQ(style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME), 0);
+  EXPECT_EQ(ex_style & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_WINDOWEDGE), 0);
+
+  const HWND clock = form_.Control(kRzClockStatus1Id);
+  const HWND status = form_.Control(kRzStatusPane1Id);
+  EXPECT_EQ(::GetParent(clock), bar);
+  EXPECT_EQ(::GetParent(status), bar);
+  EXPECT_TRUE(PlaceInParent(clock) == (RECT{0, 0, 57, 19}));
+  EXPECT_TRUE(PlaceInParent(status) == (RECT{57, 0, 337, 19}));
+  EXPECT_EQ(Pane(kRzStatusPane1Id), "Программа готова к работе");
+}
+
+// The program's manifest, as the system's own parser reads it.
+TEST_F(MainFormPollTest, ManifestAsksForCommonControls6AndNamesTheSystems) {
+  ASSERT_NO_FATAL_FAILURE(Prepare(BaseSettings({{kDeviceGood, 3}})));
+  const std::string program = folder_ + "Quorvel.exe";
+  const HMODULE image = ::LoadLibraryExA(program.c_str(), /*hFile=*/nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(image, nullptr);
+  const HRSRC found = ::FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(found, nullptr) << "no manifest";
+  const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
+  const std::string manifest(bytes, ::SizeofResource(image, found));
+  ::FreeLibrary(image);
+  for (const char* part : {
+           R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
+           "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+           "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+           R"(WindowsSettings">false</dpiAware>)",
+           R"(WindowsSettings">true</gdiScaling>)",
+       }) {
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
+  }
+  ACTCTXA context{};
+  context.cbSize = sizeof context;
+  context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  context.lpSource = program.c_str();
+  context.lpResourceName = MAKEINTRESOURCEA(1);
+  const HANDLE activation = ::CreateActCtxA(&context);
+  EXPECT_NE(activation, INVALID_HANDLE_VALUE) << "refused, error " << ::GetLastError();
+  if (activation != INVALID_HANDLE_VALUE) ::ReleaseActCtx(activation);
+}
+
+// The port pane's hint, registered with the tooltip of common controls 6
+// (whose tool-info structure the program passes), as a balloon.
+TEST_F(MainFormPollTest, PortHintIsRegisteredAsABalloonWithItsText) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
+  EXPECT_TRUE(LoadsModule(form_.Process(), L"common-controls_6595b64144ccf1df_6.0"))
+      << "common controls 6 are not in use";
+  // The main window's tooltip: the settings dialog, made at start, has its own.
+  struct Search {
+    HWND owner;
+    HWND tip = nullptr;
+  } search{form_.Main()};
+  ::EnumWindows(
+      [](HWND window, LPARAM found) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(found);
+        if (::GetWindow(window, GW_OWNER) != search.owner || ClassOf(window) != TOOLTIPS_CLASSW) {
+          return TRUE;
+        }
+        search.tip = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  const HWND tip = search.tip;
+  ASSERT_NE(tip, nullptr);
+  EXPECT_NE(::GetWindowLongPtrW(tip, GWL_STYLE) & TTS_BALLOON, 0);
+  EXPECT_EQ(remote::Ask(tip, TTM_GETTOOLCOUNT, 0, 0), std::optional<LRESULT>(1));
+
+  // The tool's text, read through a buffer in the program's memory.
+  constexpr std::size_t kTextChars = 128;
+  struct Remote {
+    TTTOOLINFOW info;
+    wchar_t text[kTextChars];
+  };
+  const HANDLE process = form_.Process();
+  auto* remote_block = static_cast<Remote*>(::VirtualAllocEx(
+      process, /*lpAddress=*/nullptr, sizeof(Remote), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_NE(remote_block, nullptr);
+  Remote local{};
+  local.info.cbSize = sizeof local.info;
+  local.info.lpszText = remote_block->text;
+  ASSERT_TRUE(::WriteProcessMemory(process, remote_block, &local, sizeof local, nullptr));
+  EXPECT_EQ(remote::Ask(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote_block)),
+            std::optional<LRESULT>(TRUE));
+  ASSERT_TRUE(::ReadProcessMemory(process, remote_block, &local, sizeof local, nullptr));
+  ::VirtualFreeEx(process, remote_block, 0, MEM_RELEASE);
+  local.text[kTextChars - 1] = L'\0';
+  EXPECT_EQ(Utf8(reinterpret_cast<const char16_t*>(local.text)), "Занятый программой СОМ порт");
+  EXPECT_NE(local.info.uFlags & TTF_IDISHWND, 0u);
+  EXPECT_EQ(reinterpret_cast<HWND>(local.info.uId), form_.Control(kStaticText3Id));
+}
+
+// --- The forms' captions as DDE topics ---------------------------------------
+
+// A client may name the caption of any of the three forms as the topic,
+// shown or not: the conversation is made, and nothing is served through it.
+TEST_F(MainFormPollTest, FormCaptionsAreTopicsThatServeNothing) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(BaseSettings({{kDeviceGood, 3}})));
+  for (const char* utf8 : {"Quorvel v.2.1", "Настройки", "О программе"}) {
+    const std::string topic = cp1251::FromUtf8(utf8);
+    SCOPED_TRACE(utf8);
+    // Exit code 3 is "no conversation", 4 "refused by the server".
+    const auto run = [&](const std::vector<std::string>& arguments) {
+      ChildProcess client;
+      std::string error;
+      EXPECT_TRUE(client.Start(ClientPath(), arguments, &error)) << error;
+      const std::optional<DWORD> code = client.WaitExit(kClientMs);
+      client.Kill();
+      return std::make_pair(code, client.OutputLines());
+    };
+    auto [code, out] = run({"request", kService, topic, "S1"});
+    EXPECT_EQ(code, std::optional<DWORD>(4));
+    std::tie(code, out) = run({"advise", "--count", "1", kService, topic, "S1"});
+    EXPECT_EQ(code, std::optional<DWORD>(4));
+    std::tie(code, out) = run({"poke", kService, topic, "S1", "5"});
+    EXPECT_EQ(code, std::optional<DWORD>(4));
+    EXPECT_EQ(out, std::vector<std::string>{"poke: not processed"});
+    std::tie(code, out) = run({"execute", kService, topic, "[run]"});
+    EXPECT_EQ(code, std::optional<DWORD>(4));
+    EXPECT_EQ(out, std::vector<std::string>{"execute: not processed"});
+  }
+  EXPECT_EQ(Request("S1"), Served(kUnread)) << "the poke reached the item";
 }
 
 // --- The sensor selector -----------------------------------------------------

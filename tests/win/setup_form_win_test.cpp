@@ -254,10 +254,10 @@ TEST_F(SetupFormTest, OkResetsTheValuesAndTheItemsTakeThePrefixOnlyThen) {
   EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"T1", u"T2"}));
 }
 
-// OK with a prefix that names no item: the general error report; once it is
-// answered the topic takes its new name, the items keep theirs and the
+// OK with a prefix that names no item: the general error report, and
+// nothing after it: the items and the topic keep their names and the
 // dialog stays open.
-TEST_F(SetupFormTest, RefusedPrefixIsReportedAndTheTopicStillChanges) {
+TEST_F(SetupFormTest, RefusedPrefixIsReportedAndNothingAfterItChanges) {
   ASSERT_NO_FATAL_FAILURE(PrepareAndOpen(BaseSettings({{kDeviceGood, 3}})));
   ASSERT_TRUE(setup_.SetText(kRzEdit1Id, u"PLANT"));
   ASSERT_TRUE(setup_.SetText(kRzEdit2Id, u""));
@@ -266,8 +266,8 @@ TEST_F(SetupFormTest, RefusedPrefixIsReportedAndTheTopicStillChanges) {
   EXPECT_EQ(Utf8(WindowText(box)), "Quorvel v.2.1");
   EXPECT_EQ(MessageOf(box), "''1'' is not a valid component name.");
   ASSERT_NO_FATAL_FAILURE(Dismiss(box, IDOK));
-  EXPECT_EQ(Request("S1", "PLANT"), Served(kUnread));
-  EXPECT_TRUE(Refused("S1", kTopic));
+  EXPECT_EQ(Request("S1", kTopic), Served(kUnread));
+  EXPECT_TRUE(Refused("S1", "PLANT"));
 }
 
 // --- OK and the close box with something missing --------------------------------

@@ -227,6 +227,11 @@ bool RemoteQuorvel::Start(const std::string& folder, std::string_view arguments,
   return true;
 }
 
+HWND RemoteQuorvel::Control(int id) const {
+  if (const HWND child = ::GetDlgItem(main_, id)) return child;
+  return ::GetDlgItem(::GetDlgItem(main_, ui::kRzStatusBar1Id), id);
+}
+
 bool RemoteQuorvel::WaitControlText(int id, std::u16string_view text, DWORD timeout_ms) const {
   return PumpUntil([&] { return ControlText(id) == text || !Running(); }, timeout_ms, process_) &&
          Running();

@@ -100,7 +100,8 @@ class RemoteQuorvel {
   DWORD Pid() const { return pid_; }
   HANDLE Process() const { return process_; }
   HWND Main() const { return main_; }
-  HWND Control(int id) const { return ::GetDlgItem(main_, id); }
+  // A control of the main window, also one inside its status bar.
+  HWND Control(int id) const;
 
   std::u16string ControlText(int id) const { return WindowText(Control(id)); }
   // Waits until the control shows `text`; false when it did not in time or

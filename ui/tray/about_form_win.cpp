@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "base/cp1251.h"
+#include "ui/form_captions.h"
 #include "ui/modal_loop_win.h"
 #include "ui/resource_ids.h"
 #include "ui/tray/about_form_ids.h"
@@ -74,8 +76,10 @@ bool TAboutForm::Create() {
 
   RECT frame{0, 0, kClientWidth, kClientHeight};
   ::AdjustWindowRectEx(&frame, kStyle, /*bMenu=*/FALSE, kExStyle);
-  ::CreateWindowExW(kExStyle, kAboutFormClass, L"О программе", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                    frame.right - frame.left, frame.bottom - frame.top, owner_,
+  ::CreateWindowExW(kExStyle, kAboutFormClass,
+                    reinterpret_cast<const wchar_t*>(cp1251::ToUtf16(kAboutFormCaption).c_str()),
+                    kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                    frame.bottom - frame.top, owner_,
                     /*hMenu=*/nullptr, instance_, this);
   if (window_ == nullptr) return false;
   ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -162,7 +166,7 @@ void TAboutForm::DrawItem(const DRAWITEMSTRUCT& item) {
   ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
   const HGDIOBJ old = ::SelectObject(item.hDC, link_font_.get());
   ::SetBkMode(item.hDC, TRANSPARENT);
-  ::SetTextColor(item.hDC, link->visited ? kVisitedColour : ::GetSysColor(COLOR_HOTLIGHT));
+  ::SetTextColor(item.hDC, link->visited ? kVisitedColour : ::GetSysColor(COLOR_HIGHLIGHT));
   RECT bounds = item.rcItem;
   ::DrawTextW(item.hDC, text, -1, &bounds, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
   ::SelectObject(item.hDC, old);
