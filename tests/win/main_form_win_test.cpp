@@ -21,6 +21,8 @@
 #include <array>
 #include <cstdlib>
 #include <cwctype>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +34,7 @@
 #include "base/cp1251.h"
 #include "config/profile_file_win.h"
 #include "config/settings.h"
+#include "config/table_file.h"
 #include "tests/win/dde_child_win.h"
 #include "tests/win/form_driver_win.h"
 #include "tests/win/program_test_win.h"
@@ -422,6 +425,37 @@ TEST_F(MainFormSessionTest, SessionEndWhileIdleSavesTheFilesWithNothingShown) {
 
 TEST_F(MainFormSessionTest, SessionEndWhilePollingEndsTheRunAndSavesTheFiles) {
   EndTheSession(/*polling=*/true);
+}
+
+// --- A table file that fails to load ----------------------------------------------
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The program loads the default table in silence and saves it at the close;
+// each file that failed to load is kept beside it under a name of its own.
+TEST_F(MainFormPollTest, TableFileThatFailsToLoadIsKeptBesideIt) {
+  ASSERT_NO_FATAL_FAILURE(Prepare(BaseSettings({{kDeviceGood, 3}, {kDeviceGood, 4}})));
+  std::vector<std::string> damaged;
+  for (const char* kept : {"DDEConf.dde.bad", "DDEConf.dde.bad2"}) {
+    SCOPED_TRACE(kept);
+    std::string bytes = ReadBytes(TablePath());
+    ASSERT_GT(bytes.size(), 4u);
+    bytes[0] = static_cast<char>(bytes[0] ^ 0x01);  // the first record's tag
+    std::ofstream(TablePath(), std::ios::binary | std::ios::trunc) << bytes;
+    config::SensorTable check;
+    ASSERT_NE(config::LoadSensorTable(check, TablePath()), std::nullopt) << "still loads";
+    damaged.push_back(bytes);
+
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    EXPECT_EQ(form_.SensorNames(), (std::vector<std::u16string>{u"S1", u"S2"}));
+    ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+    EXPECT_EQ(ReadBytes(folder_ + kept), bytes);
+    ExpectTableFile({{1, 0}, {1, 0}});  // the default table, saved
+  }
+  EXPECT_EQ(ReadBytes(folder_ + "DDEConf.dde.bad"), damaged[0]) << "overwritten";
 }
 
 // --- The status bar, the hint, the manifest -------------------------------------

@@ -182,6 +182,7 @@ RemoteQuorvel::~RemoteQuorvel() {
 
 bool RemoteQuorvel::Launch(const std::string& folder, std::string_view arguments,
                            std::string* error, std::string_view file_name) {
+  Terminate();  // one program at a time: a copy still running is ended first
   const std::string program = folder + std::string(file_name);
   std::string command_line = "\"" + program + "\"";
   if (!arguments.empty()) command_line.append(" ").append(arguments);
