@@ -86,15 +86,21 @@ void PollRun::Start() {
 
 void PollRun::StartFailed(bool setup_before) {
   // A stop pressed while the port was being opened leaves the port unopened
-  // and its slot with whatever status an earlier run left there; that status
-  // says nothing about this start, so the stop's own texts stay.
+  // and its slot with the status an earlier run left there, which is then
+  // shown like the failure of an open.
   const std::int32_t status = bus_.Slots[settings_.ComPort()].Status;
-  if (bus_.StopRequested == 0 && status != bus::kStatusOk) {
+  if (status != bus::kStatusOk) {
     window_.ShowStatus(OpenFailedText(status));
     window_.ShowRunButton(false);
   }
   tag_ = 0;
   window_.EnableSetup(setup_before);
+}
+
+void PollRun::EndRun() {
+  if (tag_ != 1) return;
+  Stop();
+  bus_.ClosePorts();
 }
 
 void PollRun::Stop() {

@@ -64,6 +64,11 @@ class PollRun {
 
   // The button's handler: Start in idle, Stop while polling.
   void SB1Click();
+  // The session ends: the Stop's actions, and the port closed at once, as
+  // the run's own end would close it, which may never come. The running
+  // loop, in whose pump this arrives, ends at its next test of the stop
+  // without touching the port again. Nothing while idle.
+  void EndRun();
 
   // Run state: 0 idle, 1 polling (also while a stop is pending).
   std::int32_t Tag() const { return tag_; }

@@ -113,6 +113,32 @@ TEST(ParseReply, ChecksumSpellings) {
   EXPECT_FALSE(ParseReply("!" + body + "99999999999999999999\r", 5, values, 1));
 }
 
+// The checksum is read as a 64-bit number and compared in its low 32 bits:
+// 36887 - 2^32 matches, while 2^16 + 36887 agrees with the CRC only in the
+// 16 bits that the CRC has.
+TEST(ParseReply, ChecksumComparedInItsLow32Bits) {
+  ValueFields values;
+  const std::string body = "5;23.45;";
+  EXPECT_TRUE(ParseReply("!" + body + "-4294930409\r", 5, values, 1));
+  EXPECT_EQ(values[0], "23.45");
+  EXPECT_FALSE(ParseReply("!" + body + "102423\r", 5, values, 1));
+  EXPECT_FALSE(ParseReply("!" + body + "4295069719\r", 5, values, 1));  // 2^32 + 102423
+  EXPECT_FALSE(ParseReply("!" + body + "-36887\r", 5, values, 1));      // the sign counts
+}
+
+// The address is a 32-bit signed number: one outside that range is
+// unreadable, even when its low 32 bits give the address asked.
+TEST(ParseReply, AddressOutsideThe32BitRange) {
+  ValueFields values;
+  auto with_address = [](const std::string& address) { return Reply(address + ";1;"); };
+  EXPECT_TRUE(ParseReply(with_address("2147483647"), INT32_MAX, values, 1));
+  EXPECT_TRUE(ParseReply(with_address("-2147483648"), INT32_MIN, values, 1));
+  EXPECT_FALSE(ParseReply(with_address("2147483648"), INT32_MIN, values, 1));
+  EXPECT_FALSE(ParseReply(with_address("-2147483649"), INT32_MAX, values, 1));
+  EXPECT_FALSE(ParseReply(with_address("4294967301"), 5, values, 1));  // 2^32 + 5
+  EXPECT_FALSE(ParseReply(with_address("-4294967291"), 5, values, 1));
+}
+
 TEST(ParseReply, MissingStart) {
   ValueFields values;
   EXPECT_FALSE(ParseReply("5;23.45;36887\r", 5, values, 1));

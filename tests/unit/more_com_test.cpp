@@ -342,13 +342,27 @@ TEST_F(BusTest, OneDeadlineForAllPortsAndFailuresDoNotStopOthers) {
 }
 
 TEST(StatusText, ExactTexts) {
-  EXPECT_EQ(StatusText(0), cp1251::FromUtf8("Усё нормально, ШЕФ !!!"));
-  EXPECT_EQ(StatusText(5), cp1251::FromUtf8("Нельзя открыть   COM-порт"));
-  EXPECT_EQ(StatusText(10), cp1251::FromUtf8("Неизвестный  прибор"));
-  EXPECT_EQ(StatusText(21), cp1251::FromUtf8("COM-порт не существует"));
-  EXPECT_EQ(StatusText(11), cp1251::FromUtf8("Неизвестная ошибка  11"));
-  EXPECT_EQ(StatusText(3), cp1251::FromUtf8("Неизвестная ошибка  3"));
-  EXPECT_EQ(StatusText(-1), cp1251::FromUtf8("Неизвестная ошибка  -1"));
+  const std::pair<std::int32_t, const char*> texts[] = {
+      {0, "Усё нормально, ШЕФ !!!"},
+      {5, "Нельзя открыть   COM-порт"},
+      {6, "Ошибка установок COM-порта"},
+      {7, "Неправильный ответ"},
+      {8, "Ошибка записи в EEPROM"},
+      {9, "Нет ответа"},
+      {10, "Неизвестный  прибор"},
+      {15, "Ошибочная длина строки"},
+      {16, "Невозможно записать в COM-порт"},
+      {17, "Досрочное завершение операции"},
+      {18, "Невозможно считать из COM-порта"},
+      {19, "Ошибочный входной параметр"},
+      {20, "Ошибка чтения из EEPROM"},
+      {21, "COM-порт не существует"},
+      {11, "Неизвестная ошибка  11"},
+      {3, "Неизвестная ошибка  3"},
+      {-1, "Неизвестная ошибка  -1"},
+  };
+  for (const auto& [code, utf8] : texts)
+    EXPECT_EQ(StatusText(code), cp1251::FromUtf8(utf8)) << code;
   // Windows-1251 bytes, not UTF-8.
   EXPECT_EQ(StatusText(9), "\xCD\xE5\xF2 \xEE\xF2\xE2\xE5\xF2\xE0");
 }

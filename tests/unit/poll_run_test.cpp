@@ -42,6 +42,7 @@ class RecordingWindow final : public PollWindow {
   void Publish(int index, std::string_view text) override {
     published.emplace_back(index, std::string(text));
     status_at_publish.push_back(status);
+    published_at.push_back(clock != nullptr ? clock->now : 0);
   }
 
   bool button_polling = false;
@@ -53,6 +54,8 @@ class RecordingWindow final : public PollWindow {
   int repaints = 0;
   std::vector<std::pair<int, std::string>> published;
   std::vector<std::string> status_at_publish;
+  const FakeClock* clock = nullptr;
+  std::vector<std::int64_t> published_at;  // fake time of each publication
 };
 
 // Instruments behind COM3: each request the port took is answered, on the
@@ -68,6 +71,7 @@ class PollRunTest : public ::testing::Test {
   PollRunTest() {
     settings.SetComPort(kCom3);
     pump.on_pump = [this] { OnPump(); };
+    window.clock = &clock;
   }
 
   // Rows of (address, channel, step) texts; names as the prefix gives them.
@@ -225,12 +229,43 @@ TEST_F(PollCycleTest, WaitLastsTheIntervalWithTheFixedFactor) {
 
 TEST_F(PollRunTest, IntervalZeroRunsThePumpBetweenPasses) {
   SetTable({{"1", "1", "1"}});
-  // Seen between the third and the fourth pass, in the pump of the wait.
-  PressStopWhen([&] { return window.published.size() >= 3; });
+  // Runs of the pump after the k-th reading was published and before the
+  // next request was written, by k.
+  std::map<std::size_t, int> pumps_after;
+  on_pump = [&] {
+    const std::string& written = ports.port(kCom3).written;
+    const auto requests =
+        static_cast<std::size_t>(std::count(written.begin(), written.end(), '\r'));
+    if (requests > 0 && requests == window.published.size()) ++pumps_after[requests];
+    if (run.Tag() == 1 && bus.StopRequested == 0 && window.published.size() >= 3) run.SB1Click();
+  };
   run.SB1Click();
   EXPECT_EQ(run.Tag(), 0);
   EXPECT_EQ(asked.size(), 3u);
   EXPECT_EQ(window.published.size(), 3u);
+  // Between passes the wait's run comes before the one ahead of the next
+  // write; the stop is seen in the wait's, after the third pass.
+  EXPECT_EQ(pumps_after, (std::map<std::size_t, int>{{1, 2}, {2, 2}, {3, 1}}));
+}
+
+// A silent device holds each exchange for the reply time-out, then the
+// interval passes before the next request; both converted with the fixed
+// factors, not with 1/86400.
+TEST_F(PollRunTest, TimeOutAndIntervalLastTheirFixedFactorDurations) {
+  settings.SetTimeOut(400);
+  settings.SetTimeOutCycle(250);
+  devices[5].silent = true;
+  SetTable({{"5", "3", "1"}});
+  PressStopWhen([&] { return window.published.size() == 2; });
+  run.SB1Click();
+  ASSERT_EQ(asked_at.size(), 2u);
+  ASSERT_EQ(window.published_at.size(), 2u);
+  // 0.4 s at 1.15e-5 days per second is 397.44 ms; the port times out at the
+  // first instant after the deadline.
+  EXPECT_EQ(window.published_at[0] - asked_at[0], 397'440'000 + 1);
+  EXPECT_EQ(window.published_at[1] - asked_at[1], 397'440'000 + 1);
+  // 250 ms at 1.15e-8 days per millisecond: 248.4 ms.
+  EXPECT_EQ(asked_at[1] - window.published_at[0], bus::DaysToNs(250 * 1.15e-8));
 }
 
 TEST_F(PollRunTest, EmptyTableOpensThePortAndOnlyWaits) {
@@ -380,15 +415,49 @@ TEST_F(PollRunTest, PortThatCannotBeOpened) {
   EXPECT_TRUE(asked.empty());
 }
 
-TEST_F(PollRunTest, StopWhileOpeningKeepsTheStopTexts) {
+// The stop's texts stay only while the slot holds no failure; one left by an
+// earlier run's last exchange is shown as an open's failure would be.
+TEST_F(PollRunTest, StopWhileOpeningShowsAStatusLeftInTheSlot) {
   SetTable({{"1", "1", "1"}});
-  bus.Slots[kCom3].Status = bus::kStatusNoReply;  // left by an earlier run
   PressStopWhen([] { return true; });
   run.SB1Click();
   EXPECT_EQ(ports.port(kCom3).opens, 0);
   EXPECT_EQ(window.status, U("Считывание данных остановлено"));
   EXPECT_FALSE(window.button_polling);
   EXPECT_EQ(run.Tag(), 0);
+
+  bus.Slots[kCom3].Status = bus::kStatusNoReply;
+  PressStopWhen([] { return true; });
+  run.SB1Click();
+  EXPECT_EQ(ports.port(kCom3).opens, 0);
+  EXPECT_EQ(window.status, U("Ошибка: ") + bus::StatusText(bus::kStatusNoReply));
+  EXPECT_FALSE(window.button_polling);
+  EXPECT_EQ(run.Tag(), 0);
+}
+
+// The session's end arrives in the pump of an exchange: the port is closed
+// there and then, and the loop ends without using it again.
+TEST_F(PollRunTest, EndOfTheSessionClosesThePortAtOnce) {
+  devices[5].value = "2.5";
+  SetTable({{"5", "3", "1"}});
+  bool closed_in_pump = false;
+  on_pump = [&] {
+    if (run.Tag() == 1 && bus.StopRequested == 0 && window.published.size() == 2) {
+      run.EndRun();
+      closed_in_pump = !ports.port(kCom3).open && ports.port(kCom3).closes == 1;
+    }
+  };
+  run.SB1Click();
+  EXPECT_TRUE(closed_in_pump);
+  EXPECT_EQ(ports.port(kCom3).closes, 1);
+  EXPECT_EQ(window.published.size(), 2u);
+  EXPECT_EQ(window.status, U("Считывание данных остановлено"));
+  EXPECT_FALSE(window.button_polling);
+  EXPECT_EQ(run.Tag(), 0);
+
+  run.EndRun();  // idle: nothing
+  EXPECT_EQ(run.Tag(), 0);
+  EXPECT_EQ(ports.port(kCom3).opens, 1);
 }
 
 TEST_F(PollRunTest, PressAfterARunStartsAgainWithFreshSteps) {

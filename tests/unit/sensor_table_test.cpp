@@ -137,5 +137,27 @@ TEST(ValidateSensorTable, ParameterCells) {
   EXPECT_TRUE(ValidateSensorTable(t));
 }
 
+// Every parameter cell counts, in every row up to the last and in every
+// column after the names, also one added beyond the step column.
+TEST(ValidateSensorTable, EveryParameterCell) {
+  SensorTable t;
+  ResetSensorTable(t, "S", 1);
+  ResizeSensorTable(t, "3", "S");
+  t.SetColCount(5);
+  for (int row = 1; row <= 3; ++row) t.SetCell(4, row, "0");
+  ASSERT_TRUE(ValidateSensorTable(t)) << "the header row and the names are not checked";
+  for (int row = 1; row <= 3; ++row) {
+    for (int col = 1; col <= 4; ++col) {
+      for (const char* bad : {"-1", ""}) {
+        const std::string kept = t.Cell(col, row);
+        t.SetCell(col, row, bad);
+        EXPECT_FALSE(ValidateSensorTable(t))
+            << "cell (" << col << ", " << row << ") \"" << bad << '"';
+        t.SetCell(col, row, kept);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quorvel::config
