@@ -47,6 +47,52 @@ TEST(SoakGrowthTest, UnreadSamplesAndMissingWindowsAreNotJudged) {
   EXPECT_TRUE(GrowthAfterFirstMinute(samples, 120).grew);
 }
 
+TEST(SoakGrowthPerThousandTest, SlopeAfterTheFirstMinuteInBytesPerThousand) {
+  // 24 conversations every 10 s; 96 bytes each after the first minute, and a
+  // start-up that made 2 MB at once, which must not count.
+  std::vector<Sample> bytes, conversations;
+  for (int i = 0; i <= 18; ++i) {
+    const double seconds = 10.0 * i;
+    const std::int64_t opened = std::int64_t{24} * i;
+    conversations.push_back({seconds, opened});
+    bytes.push_back({seconds, (i <= 3 ? 0 : 2'000'000) + 10'000'000 + 96 * opened});
+  }
+  const auto growth = GrowthPerThousand(bytes, conversations);
+  ASSERT_TRUE(growth.has_value());
+  EXPECT_NEAR(*growth, 96'000, 1e-6);
+}
+
+TEST(SoakGrowthPerThousandTest, PageStepsAverageOut) {
+  // A count that moves a 4096-byte page at a time: 100 bytes a conversation
+  // over 1200 conversations after the first minute.
+  std::vector<Sample> bytes, conversations;
+  for (int i = 6; i <= 66; ++i) {
+    const std::int64_t opened = std::int64_t{20} * i;
+    conversations.push_back({10.0 * i, opened});
+    bytes.push_back({10.0 * i, 8'000'000 + (100 * opened / 4096) * 4096});
+  }
+  const auto growth = GrowthPerThousand(bytes, conversations);
+  ASSERT_TRUE(growth.has_value());
+  EXPECT_NEAR(*growth, 100'000, 5'000);
+}
+
+TEST(SoakGrowthPerThousandTest, UnknownWithoutTwoReadSamplesOrNewConversations) {
+  const auto at = [](const std::vector<std::int64_t>& values) { return Every10s(values); };
+  // Only the first minute.
+  EXPECT_FALSE(GrowthPerThousand(at({1, 2, 3}), at({0, 10, 20})).has_value());
+  // One sample after it that was read.
+  EXPECT_FALSE(GrowthPerThousand(at({1, 1, 1, 1, 1, 1, 1, 5, -1}), at({0, 1, 2, 3, 4, 5, 6, 7, 8}))
+                   .has_value());
+  // No conversation after the first minute.
+  EXPECT_FALSE(GrowthPerThousand(at({1, 1, 1, 1, 1, 1, 1, 5, 9}), at({0, 1, 2, 3, 4, 5, 6, 6, 6}))
+                   .has_value());
+  // A conversation count that was not read leaves its sample out.
+  const auto growth = GrowthPerThousand(at({0, 0, 0, 0, 0, 0, 0, 700, 7, 900}),
+                                        at({0, 0, 0, 0, 0, 0, 0, 7, -1, 9}));
+  ASSERT_TRUE(growth.has_value());
+  EXPECT_NEAR(*growth, 100'000, 1e-6);
+}
+
 TEST(SoakMissedTest, EveryUpdateLackingOrWithoutDataIsMissed) {
   EXPECT_EQ(Missed({100, 0}, 100, 0), 0);
   EXPECT_EQ(Missed({97, 0}, 100, 0), 3);

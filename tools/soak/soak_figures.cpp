@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace quorvel::tools::soak {
 
@@ -30,6 +31,31 @@ Growth GrowthAfterFirstMinute(const std::vector<Sample>& samples, double end_sec
   growth.known = first && last;
   growth.grew = growth.known && growth.last_minute_min > growth.first_minute_max;
   return growth;
+}
+
+std::optional<double> GrowthPerThousand(const std::vector<Sample>& values,
+                                        const std::vector<Sample>& events) {
+  std::vector<std::pair<double, double>> points;  // (events, value)
+  for (std::size_t i = 0; i < values.size() && i < events.size(); ++i) {
+    if (values[i].seconds <= kMinute || values[i].value < 0 || events[i].value < 0) continue;
+    points.emplace_back(static_cast<double>(events[i].value), static_cast<double>(values[i].value));
+  }
+  if (points.size() < 2) return std::nullopt;
+  double mean_x = 0, mean_y = 0;
+  for (const auto& [x, y] : points) {
+    mean_x += x;
+    mean_y += y;
+  }
+  mean_x /= static_cast<double>(points.size());
+  mean_y /= static_cast<double>(points.size());
+  // Centred sums: megabytes times thousands would cancel badly uncentred.
+  double xx = 0, xy = 0;
+  for (const auto& [x, y] : points) {
+    xx += (x - mean_x) * (x - mean_x);
+    xy += (x - mean_x) * (y - mean_y);
+  }
+  if (xx <= 0) return std::nullopt;
+  return 1000 * xy / xx;
 }
 
 std::int64_t Missed(const ClientTally& client, std::int64_t published, std::int64_t slack) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,15 @@ struct Growth {
   bool grew = false;
 };
 Growth GrowthAfterFirstMinute(const std::vector<Sample>& samples, double end_seconds);
+
+// How much `values` rose per 1000 of `events`, both sampled at the same
+// times (a count of bytes against the conversations opened so far): the
+// least-squares slope over the samples after the first minute, so that
+// neither the start-up nor the page-sized steps of a memory count decide it.
+// Nothing when fewer than two such samples were read or no event came
+// between them.
+std::optional<double> GrowthPerThousand(const std::vector<Sample>& values,
+                                        const std::vector<Sample>& events);
 
 // What every client received against what was published, at the end of the
 // run, once every update on the way has arrived.

@@ -17,8 +17,10 @@
 // published (readings, and pokes the server took), and Quorvel.exe's kernel
 // handles, private bytes, GDI objects and user objects, sampled every S
 // seconds (default 10). At the end, once polling stopped and every update on
-// the way arrived: the updates each client missed, and whether a count grew
-// after the first minute. Exit code 0 when nothing was missed, nothing grew,
+// the way arrived: the updates each client missed, whether a count grew
+// after the first minute, and how much the private bytes grew after it per
+// 1000 conversations that the hostile client opened and closed (each of its
+// transactions is one). Exit code 0 when nothing was missed, nothing grew,
 // every answer was right and the program ran to a clean end; 1 otherwise; 2
 // for a bad command line.
 #include <windows.h>
@@ -118,14 +120,17 @@ class SimulatorLog {
 
 struct Samples {
   std::vector<Sample> handles, private_bytes, gdi, user;
+  // The hostile client's conversations so far, at the same times.
+  std::vector<Sample> conversations;
   ProcessResources last;
 
-  void Take(HANDLE process, DWORD pid, double seconds) {
+  void Take(HANDLE process, DWORD pid, double seconds, std::int64_t conversations_so_far) {
     last = ReadProcessResources(process, pid);
     handles.push_back({seconds, last.handles});
     private_bytes.push_back({seconds, last.private_bytes});
     gdi.push_back({seconds, last.gdi_objects});
     user.push_back({seconds, last.user_objects});
+    conversations.push_back({seconds, conversations_so_far});
   }
 
   std::string Line() const {
@@ -179,7 +184,7 @@ class Soak {
         std::to_string(kDevices) + " devices at " + std::to_string(kBaud) + " bit/s, " +
         std::to_string(o_.clients) + " linked clients and a poking one, " + Minutes() + " min");
     started_ = ::GetTickCount64();
-    samples_.Take(quorvel_.Process(), quorvel_.Pid(), 0);
+    samples_.Take(quorvel_.Process(), quorvel_.Pid(), 0, 0);
     Say("minute 0: " + samples_.Line());
     quorvel_.PressStartStop();
     if (!quorvel_.WaitPolling(true)) {
@@ -213,7 +218,7 @@ class Soak {
       poker_->Step(/*start_next=*/true);
       const double now = SecondsSince(started_);
       if (now >= next_sample) {
-        samples_.Take(quorvel_.Process(), quorvel_.Pid(), now);
+        samples_.Take(quorvel_.Process(), quorvel_.Pid(), now, poker_->Transactions());
         next_sample += o_.sample_seconds;
       }
       if (now >= next_minute) {
@@ -273,7 +278,8 @@ class Soak {
   }
 
   bool Close() {
-    samples_.Take(quorvel_.Process(), quorvel_.Pid(), SecondsSince(started_));
+    samples_.Take(quorvel_.Process(), quorvel_.Pid(), SecondsSince(started_),
+                  poker_->Transactions());
     clients_.End();
     quorvel_.Close();
     const RemoteQuorvel::Ending ending = quorvel_.WaitExitOrDialog();
@@ -343,8 +349,26 @@ class Soak {
     ok = judge("GDI objects", samples_.gdi, true) && ok;
     ok = judge("user objects", samples_.user, true) && ok;
     judge("private bytes", samples_.private_bytes, false);
+    Say("private bytes per 1000 conversations of the hostile client: " + PerThousandLine());
     Say(ok ? "soak: passed" : "soak: FAILED");
     return ok;
+  }
+
+  // Each transaction of the hostile client is a conversation of its own,
+  // opened and closed; the growth is all the program's growth after the
+  // first minute, set against them.
+  std::string PerThousandLine() const {
+    const auto growth = GrowthPerThousand(samples_.private_bytes, samples_.conversations);
+    if (!growth) return "? (not known)";
+    std::int64_t at_first_minute = 0;
+    for (const Sample& sample : samples_.conversations) {
+      if (sample.seconds <= 60) at_first_minute = sample.value;
+    }
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%+.0f", *growth);
+    return std::string(figure) + " bytes (" +
+           std::to_string(samples_.conversations.back().value - at_first_minute) +
+           " conversations after the first minute)";
   }
 
   // Under Wine every update to K links needs K - 1 more references to the
