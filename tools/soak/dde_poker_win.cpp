@@ -85,7 +85,11 @@ bool DdePoker::Step(bool start_next) {
   if (action_.publishes) before_poke_(action_.item);
   running_ = std::make_unique<testing::ChildProcess>();
   std::string error;
-  if (!running_->Start(client_, action_.arguments, &error)) {
+  // Under Wine a process start now and then fails with ERROR_INTERNAL_ERROR
+  // before the client has run at all: that says nothing of the program, so
+  // it gets a second try; a second failure counts.
+  if (!running_->Start(client_, action_.arguments, &error) &&
+      !running_->Start(client_, action_.arguments, &error)) {
     running_.reset();
     ++wrong_;
     if (first_wrong_.empty()) first_wrong_ = error;
