@@ -214,7 +214,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
   const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(QUORVEL_ICON_ID),
                                                     IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
                                                     ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  ui::TrayIcon tray(instance, form->Handle(), icon, L"Quorvel v.2.1");
+  ui::TrayIcon tray(instance, form->Handle(), icon, ui::kApplicationTitle);
   effects.tray = &tray;
   // The settings dialog's creation reads the stored settings and the table
   // and applies them: the DDE names, the line speed, the port name.

@@ -6,9 +6,9 @@
 
 #include <string_view>
 
-namespace quorvel::ui {
+#include "ui/form_captions.h"
 
-inline constexpr wchar_t kApplicationTitle[] = L"Quorvel v.2.1";
+namespace quorvel::ui {
 
 // `text` in Windows-1251; a full stop is appended when its last character
 // sorts after the full stop.

@@ -6,6 +6,7 @@
 
 #include "base/cp1251.h"
 #include "base/executable_path.h"
+#include "base/wide_win.h"
 #include "ui/error_report_win.h"
 #include "ui/glyph_button_win.h"
 #include "ui/main_form_ids.h"
@@ -34,10 +35,6 @@ constexpr auto kPollingNow = cp1251::Text("Программа находится
 constexpr auto kPortHint = cp1251::Text("Занятый программой СОМ порт");
 constexpr auto kStart = cp1251::Text("Старт");
 constexpr auto kStop = cp1251::Text("Стоп");
-
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 std::u16string ToWide(std::string_view text) {
   return cp1251::ToUtf16(text);

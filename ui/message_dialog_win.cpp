@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 
+#include "base/wide_win.h"
 #include "ui/gdi_object_win.h"
 
 namespace quorvel::ui {
@@ -92,10 +93,6 @@ class DialogTemplate {
   std::size_t count_at_ = 0;
 };
 
-const wchar_t* Wide(std::u16string_view text) {
-  return reinterpret_cast<const wchar_t*>(text.data());
-}
-
 int Length(std::u16string_view text) {
   return static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
 }
@@ -154,7 +151,7 @@ void Place(HWND control, int x, int y, int width, int height) noexcept {
 
 int ButtonWidth(HDC dc, const DialogButton& button) noexcept {
   RECT caption{};
-  ::DrawTextW(dc, Wide(button.caption), Length(button.caption), &caption,
+  ::DrawTextW(dc, WideUnits(button.caption), Length(button.caption), &caption,
               DT_CALCRECT | DT_SINGLELINE);
   const int width = static_cast<int>(caption.right - caption.left);
   return std::max(kButtonWidth, width + 2 * kButtonPadding);
@@ -169,7 +166,7 @@ void LayOut(HWND dialog, const DialogState& state) noexcept {
   // The static draws with DT_WORDBREAK | DT_EXPANDTABS (| DT_NOPREFIX with
   // SS_NOPREFIX); a word longer than the limit widens the rectangle.
   RECT text{0, 0, kMaxTextWidth, 0};
-  ::DrawTextW(dc, Wide(state.text), Length(state.text), &text,
+  ::DrawTextW(dc, WideUnits(state.text), Length(state.text), &text,
               DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
   const int text_width = text.right - text.left;
   const int text_height = text.bottom - text.top;

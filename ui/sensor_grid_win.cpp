@@ -14,6 +14,7 @@
 
 #include "base/cp1251.h"
 #include "base/unique_handle.h"
+#include "base/wide_win.h"
 #include "ui/error_report_win.h"
 #include "ui/gdi_object_win.h"
 
@@ -31,10 +32,6 @@ struct Cell {
   int row = -1;
   bool operator==(const Cell&) const = default;
 };
-
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 std::u16string WindowText(HWND window) {
   const int length = ::GetWindowTextLengthW(window);

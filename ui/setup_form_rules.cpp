@@ -6,12 +6,6 @@
 
 namespace quorvel::ui {
 
-namespace {
-
-constexpr std::string_view kUnnamedText = " --.-";
-
-}  // namespace
-
 std::string SetupWarningText(SetupWarning warning) {
   switch (warning) {
     case SetupWarning::kTableNotNumeric:
@@ -31,7 +25,7 @@ bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dd
     host.ReportError(*error);
     named = false;
   } else {
-    for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(kUnnamedText);
+    for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(poll::kNoValueText);
   }
   if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
     host.ReportError(*error);
@@ -60,7 +54,7 @@ bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHo
     host.ReportError(*error);
     return false;
   }
-  for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(kUnnamedText);
+  for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(poll::kNoValueText);
   config::RenameSensorRows(settings.table(), settings.ItemPrefix());
   if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
     host.ReportError(*error);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/cp1251.h"
+#include "base/wide_win.h"
 #include "ui/form_captions.h"
 #include "ui/glyph_button_win.h"
 #include "ui/image_list_win.h"
@@ -36,10 +37,6 @@ constexpr int kEveryPage = -1;
 constexpr int kSearchNodes = 10;
 constexpr wchar_t kSearchResult[] =
     L"Адрес прибора (№ прибора) 1; каналов 24; скорость обмена  9600";
-
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 // The range of each number box, by its identity.
 config::Range SpinRange(int edit_id) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
+#include "base/wide_win.h"
 #include "tools/remote/quorvel_remote_win.h"
 
 namespace quorvel::ui {
@@ -25,10 +26,6 @@ namespace {
 // An upper bound only: a dialog that never shows, or never closes, fails the
 // test instead of hanging it.
 constexpr ULONGLONG kWaitMs = 10'000;
-
-const wchar_t* Wide(std::u16string_view text) {
-  return reinterpret_cast<const wchar_t*>(text.data());
-}
 
 template <typename Condition>
 bool WaitFor(Condition condition) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/cp1251.h"
+#include "base/wide_win.h"
 #include "ui/form_captions.h"
 #include "ui/modal_loop_win.h"
 #include "ui/resource_ids.h"
@@ -76,9 +77,8 @@ bool TAboutForm::Create() {
 
   RECT frame{0, 0, kClientWidth, kClientHeight};
   ::AdjustWindowRectEx(&frame, kStyle, /*bMenu=*/FALSE, kExStyle);
-  ::CreateWindowExW(kExStyle, kAboutFormClass,
-                    reinterpret_cast<const wchar_t*>(cp1251::ToUtf16(kAboutFormCaption).c_str()),
-                    kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+  ::CreateWindowExW(kExStyle, kAboutFormClass, Wide(cp1251::ToUtf16(kAboutFormCaption)), kStyle,
+                    CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                     frame.bottom - frame.top, owner_,
                     /*hMenu=*/nullptr, instance_, this);
   if (window_ == nullptr) return false;
@@ -123,7 +123,7 @@ void TAboutForm::CreateControls() {
     bool link;
   };
   const Text texts[] = {
-      {kAboutLabel1Id, L"Quorvel v.2.1", 102, 1, false},
+      {kAboutLabel1Id, kApplicationTitle, 102, 1, false},
       {kAboutLabel2Id, L"© 2026 Quorvel Instruments", 102, 17, false},
       {kAboutLabel3Id, L"Автор:", 102, 33, false},
       {kAboutAuthorMailId, kAuthorMail, 192, 32, true},
