@@ -1,8 +1,11 @@
 // Owners of GDI objects (fonts, bitmaps: DeleteObject at the end), of
-// memory device contexts and of icons.
+// memory device contexts, of the screen's device context and of icons; and
+// the 32-bit top-down bitmap that the program draws into and reads back.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 #include "base/unique_handle.h"
 
@@ -33,5 +36,37 @@ struct IconTraits {
   static void Close(pointer icon) { ::DestroyIcon(icon); }
 };
 using UniqueIcon = UniqueHandle<IconTraits>;
+
+// The screen's device context from GetDC(nullptr): ReleaseDC at the end.
+struct ScreenDcTraits {
+  using pointer = HDC;
+  static pointer Invalid() { return nullptr; }
+  static void Close(pointer dc) { ::ReleaseDC(/*hWnd=*/nullptr, dc); }
+};
+using UniqueScreenDc = UniqueHandle<ScreenDcTraits>;
+
+// A 32-bit DIB section whose `pixels` are width x height 0x00RRGGBB values
+// from the top row down (rows of 32-bit pixels need no padding); empty when
+// the system refused it.
+struct TopDownBitmap {
+  UniqueBitmap bitmap;
+  std::uint32_t* pixels = nullptr;
+};
+
+inline TopDownBitmap MakeTopDownBitmap(int width, int height, HDC dc = nullptr) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // negative: the top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  TopDownBitmap made;
+  made.bitmap.reset(
+      ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, /*hSection=*/nullptr, /*offset=*/0));
+  if (made.bitmap) made.pixels = static_cast<std::uint32_t*>(bits);
+  return made;
+}
 
 }  // namespace quorvel::ui

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ui/gdi_object_win.h"
 #include "ui/resource_ids.h"
 
 namespace quorvel::ui {
@@ -12,13 +13,6 @@ namespace quorvel::ui {
 namespace {
 
 constexpr int kImageCount = 9;
-
-struct GdiBitmap {
-  HBITMAP handle = nullptr;
-  ~GdiBitmap() {
-    if (handle != nullptr) ::DeleteObject(handle);
-  }
-};
 
 }  // namespace
 
@@ -67,24 +61,15 @@ bool ImageList::Load(HINSTANCE instance, COLORREF background) {
     }
   }
 
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = kWidth;
-  bmi.bmiHeader.biHeight = -kImageSize;  // top-down
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  GdiBitmap image{::CreateDIBSection(/*hdc=*/nullptr, &bmi, DIB_RGB_COLORS, &bits,
-                                     /*hSection=*/nullptr, 0)};
-  if (image.handle == nullptr) return false;
-  std::copy(colour.begin(), colour.end(), static_cast<std::uint32_t*>(bits));
-  GdiBitmap transparent{::CreateBitmap(kWidth, kImageSize, 1, 1, mask.data())};
-  if (transparent.handle == nullptr) return false;
+  const TopDownBitmap image = MakeTopDownBitmap(kWidth, kImageSize);
+  if (!image.bitmap) return false;
+  std::copy(colour.begin(), colour.end(), image.pixels);
+  const UniqueBitmap transparent(::CreateBitmap(kWidth, kImageSize, 1, 1, mask.data()));
+  if (!transparent) return false;
 
   list_ = ::ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0);
   if (list_ == nullptr) return false;
-  return ::ImageList_Add(list_, image.handle, transparent.handle) == 0;
+  return ::ImageList_Add(list_, image.bitmap.get(), transparent.get()) == 0;
 }
 
 }  // namespace quorvel::ui

@@ -24,6 +24,7 @@
 
 #include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
+#include "ui/gdi_object_win.h"
 #include "ui/tray/about_form_ids.h"
 
 namespace quorvel::ui {
@@ -56,28 +57,19 @@ RECT ClientRectOf(HWND parent, HWND child) {
 bool Shows(HWND control, COLORREF colour) {
   RECT client{};
   ::GetClientRect(control, &client);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = client.right;
-  info.bmiHeader.biHeight = -client.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  const HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HDC dc = ::CreateCompatibleDC(nullptr);
-  const HGDIOBJ old = ::SelectObject(dc, bitmap);
-  ::SendMessageTimeoutW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT,
+  const TopDownBitmap canvas = MakeTopDownBitmap(client.right, client.bottom);
+  const UniqueMemoryDc dc(::CreateCompatibleDC(/*hdc=*/nullptr));
+  if (!canvas.bitmap || !dc) return false;
+  const HGDIOBJ old = ::SelectObject(dc.get(), canvas.bitmap.get());
+  ::SendMessageTimeoutW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT,
                         SMTO_ABORTIFHUNG, kWaitMs, nullptr);
   ::GdiFlush();
-  const auto* pixels = static_cast<const DWORD*>(bits);
   const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
   bool found = false;
   for (LONG i = 0; i < client.right * client.bottom; ++i) {
-    if ((pixels[i] & 0xFFFFFF) == wanted) found = true;
+    if ((canvas.pixels[i] & 0xFFFFFF) == wanted) found = true;
   }
-  ::SelectObject(dc, old);
-  ::DeleteDC(dc);
-  ::DeleteObject(bitmap);
+  ::SelectObject(dc.get(), old);
   return found;
 }
 

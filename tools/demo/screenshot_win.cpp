@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "tools/remote/message_wait_win.h"
+#include "ui/gdi_object_win.h"
 
 namespace quorvel::tools {
 
@@ -37,15 +38,6 @@ bool RoundTrip(HWND window) {
   return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerMs, &result) != 0;
 }
 
-struct GdiDc {
-  HDC screen = ::GetDC(/*hWnd=*/nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
-  ~GdiDc() {
-    ::DeleteDC(memory);
-    ::ReleaseDC(/*hWnd=*/nullptr, screen);
-  }
-};
-
 bool Copy(HWND window, RgbImage* image, std::string* error) {
   RECT rect{};
   if (!::GetWindowRect(window, &rect) || rect.right <= rect.left || rect.bottom <= rect.top) {
@@ -54,31 +46,23 @@ bool Copy(HWND window, RgbImage* image, std::string* error) {
   }
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
-  GdiDc dc;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  const HBITMAP bitmap = ::CreateDIBSection(dc.memory, &info, DIB_RGB_COLORS, &bits,
-                                            /*hSection=*/nullptr, /*offset=*/0);
-  if (bitmap == nullptr) {
+  const ui::UniqueScreenDc screen(::GetDC(/*hWnd=*/nullptr));
+  const ui::UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
+  const ui::TopDownBitmap section = ui::MakeTopDownBitmap(width, height, memory.get());
+  if (!section.bitmap) {
     *error = "CreateDIBSection failed: " + std::to_string(::GetLastError());
     return false;
   }
-  const HGDIOBJ old = ::SelectObject(dc.memory, bitmap);
+  const HGDIOBJ old = ::SelectObject(memory.get(), section.bitmap.get());
   const bool copied =
-      ::BitBlt(dc.memory, 0, 0, width, height, dc.screen, rect.left, rect.top, SRCCOPY) != 0;
+      ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY) != 0;
   ::GdiFlush();
   if (copied) {
     image->width = static_cast<std::uint32_t>(width);
     image->height = static_cast<std::uint32_t>(height);
     image->rgb.resize(static_cast<std::size_t>(width) * height * 3);
     // The section's pixels are 32-bit blue, green, red, unused.
-    const auto* bgrx = static_cast<const std::uint8_t*>(bits);
+    const auto* bgrx = reinterpret_cast<const std::uint8_t*>(section.pixels);
     for (std::size_t i = 0, n = static_cast<std::size_t>(width) * height; i < n; ++i) {
       image->rgb[i * 3] = static_cast<char>(bgrx[i * 4 + 2]);
       image->rgb[i * 3 + 1] = static_cast<char>(bgrx[i * 4 + 1]);
@@ -87,8 +71,7 @@ bool Copy(HWND window, RgbImage* image, std::string* error) {
   } else {
     *error = "BitBlt from the screen failed: " + std::to_string(::GetLastError());
   }
-  ::SelectObject(dc.memory, old);
-  ::DeleteObject(bitmap);
+  ::SelectObject(memory.get(), old);
   return copied;
 }
 

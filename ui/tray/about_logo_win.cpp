@@ -16,26 +16,17 @@ constexpr int kIconSize = 64;
 
 // The icon drawn in true colour, as 0x00RRGGBB pixels from the top row down.
 std::vector<Rgb> DrawIcon(HICON icon) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kLogoWidth;
-  info.bmiHeader.biHeight = -kLogoHeight;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  UniqueBitmap canvas(::CreateDIBSection(/*hdc=*/nullptr, &info, DIB_RGB_COLORS, &bits,
-                                         /*hSection=*/nullptr, 0));
+  const TopDownBitmap canvas = MakeTopDownBitmap(kLogoWidth, kLogoHeight);
   const UniqueMemoryDc dc(::CreateCompatibleDC(/*hdc=*/nullptr));
-  if (!canvas || !dc) return {};
+  if (!canvas.bitmap || !dc) return {};
   std::vector<Rgb> pixels(static_cast<std::size_t>(kLogoWidth) * kLogoHeight, kBackground);
-  std::memcpy(bits, pixels.data(), pixels.size() * sizeof(Rgb));
-  const HGDIOBJ old = ::SelectObject(dc.get(), canvas.get());
+  std::memcpy(canvas.pixels, pixels.data(), pixels.size() * sizeof(Rgb));
+  const HGDIOBJ old = ::SelectObject(dc.get(), canvas.bitmap.get());
   ::DrawIconEx(dc.get(), (kLogoWidth - kIconSize) / 2, (kLogoHeight - kIconSize) / 2, icon,
                kIconSize, kIconSize, 0, /*hbrFlickerFreeDraw=*/nullptr, DI_NORMAL);
   ::GdiFlush();
   ::SelectObject(dc.get(), old);
-  std::memcpy(pixels.data(), bits, pixels.size() * sizeof(Rgb));
+  std::memcpy(pixels.data(), canvas.pixels, pixels.size() * sizeof(Rgb));
   return pixels;
 }
 
