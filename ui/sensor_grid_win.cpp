@@ -17,6 +17,7 @@
 #include "base/wide_win.h"
 #include "ui/error_report_win.h"
 #include "ui/gdi_object_win.h"
+#include "ui/grid_geometry.h"
 
 namespace quorvel::ui {
 namespace {
@@ -27,11 +28,7 @@ constexpr int kEditorId = 1;
 constexpr UINT_PTR kEditorSubclassId = 1;
 constexpr wchar_t kFontFace[] = L"Tahoma";
 
-struct Cell {
-  int col = -1;
-  int row = -1;
-  bool operator==(const Cell&) const = default;
-};
+using Cell = GridCell;
 
 std::u16string WindowText(HWND window) {
   const int length = ::GetWindowTextLengthW(window);
@@ -62,9 +59,6 @@ class PaintScope {
 
 }  // namespace
 
-// Geometry: every column is its width plus a one-pixel line on its right,
-// every row its height plus a line below. Row 0 always shows at the top; the
-// rows below it start at `top`.
 struct SensorGrid::State {
   explicit State(SensorGrid& owner) : grid(owner) {}
 
@@ -79,16 +73,19 @@ struct SensorGrid::State {
 
   config::SensorTable& table() const { return grid.table_; }
   HWND window() const { return grid.window_; }
-  int LastRow() const { return table().RowCount() - 1; }
-  int LastCol() const { return table().ColCount() - 1; }
-  int Height(int row) const { return std::max(table().RowHeight(row), 0); }
-  int Width(int col) const { return std::max(table().ColWidth(col), 0); }
-  int BodyTop() const { return Height(0) + 1; }
+  // Where the cells stand now (ui/grid_geometry.h). Sizes() leaves out the
+  // client area's height, which only what is shown depends on, so the many
+  // size lookups of a paint do not ask the window for it each time.
+  GridGeometry Geometry() const { return GridGeometry(table(), top, ClientHeight()); }
+  GridGeometry Sizes() const { return GridGeometry(table(), top, /*client_height=*/0); }
+  int LastRow() const { return Sizes().LastRow(); }
+  int LastCol() const { return Sizes().LastCol(); }
+  int Height(int row) const { return Sizes().Height(row); }
+  int Width(int col) const { return Sizes().Width(col); }
+  int BodyTop() const { return Sizes().BodyTop(); }
 
-  static bool IsFixed(Cell cell) { return cell.col == 0 || cell.row == 0; }
-  bool IsEditable(Cell cell) const {
-    return cell.col >= 1 && cell.col <= LastCol() && cell.row >= 1 && cell.row <= LastRow();
-  }
+  static bool IsFixed(Cell cell) { return GridGeometry::IsFixed(cell); }
+  bool IsEditable(Cell cell) const { return Sizes().IsEditable(cell); }
 
   int ClientHeight() const {
     RECT client{};
@@ -96,28 +93,8 @@ struct SensorGrid::State {
     return client.bottom;
   }
 
-  int ColLeft(int col) const {
-    int x = 0;
-    for (int c = 0; c < col; ++c) x += Width(c) + 1;
-    return x;
-  }
-
-  // The row's top in client coordinates, or false when it is scrolled out
-  // above or lies wholly below the client area.
-  bool RowTop(int row, int& y) const {
-    if (row == 0) {
-      y = 0;
-      return true;
-    }
-    if (row < top) return false;
-    const int limit = ClientHeight();
-    y = BodyTop();
-    for (int r = top; r < row; ++r) {
-      y += Height(r) + 1;
-      if (y >= limit) return false;
-    }
-    return y < limit;
-  }
+  int ColLeft(int col) const { return Sizes().ColLeft(col); }
+  bool RowTop(int row, int& y) const { return Geometry().RowTop(row, y); }
 
   bool CellRect(Cell cell, RECT& rect) const {
     int y = 0;
@@ -127,54 +104,10 @@ struct SensorGrid::State {
     return true;
   }
 
-  // Each cell owns its right and bottom lines.
-  Cell HitTest(int x, int y) const {
-    if (x < 0 || y < 0) return {};
-    Cell hit;
-    for (int c = 0, left = 0; c <= LastCol(); ++c) {
-      left += Width(c) + 1;
-      if (x < left) {
-        hit.col = c;
-        break;
-      }
-    }
-    if (y < BodyTop()) {
-      hit.row = 0;
-    } else {
-      for (int r = top, bottom = BodyTop(); r <= LastRow(); ++r) {
-        bottom += Height(r) + 1;
-        if (y < bottom) {
-          hit.row = r;
-          break;
-        }
-      }
-    }
-    return hit.col >= 0 && hit.row >= 0 ? hit : Cell{};
-  }
-
-  // The smallest top row that still shows `row` whole (`row` itself when
-  // even that one does not fit).
-  int FirstTopShowing(int row) const {
-    const int room = ClientHeight() - BodyTop();
-    int first = row;
-    for (int used = Height(row); first > 1 && used + Height(first - 1) + 1 <= room; --first) {
-      used += Height(first - 1) + 1;
-    }
-    return first;
-  }
-
-  int MaxTop() const { return LastRow() >= 1 ? FirstTopShowing(LastRow()) : 1; }
-
-  // Rows shown whole from `top` on, at least 1: a page for Page Up/Down.
-  int PageRows() const {
-    const int limit = ClientHeight();
-    int rows = 0;
-    for (int r = top, y = BodyTop(); r <= LastRow() && y + Height(r) <= limit; ++r) {
-      y += Height(r) + 1;
-      ++rows;
-    }
-    return std::max(rows, 1);
-  }
+  Cell HitTest(int x, int y) const { return Geometry().HitTest(x, y); }
+  int FirstTopShowing(int row) const { return Geometry().FirstTopShowing(row); }
+  int MaxTop() const { return Geometry().MaxTop(); }
+  int PageRows() const { return Geometry().PageRows(); }
 
   void UpdateScrollBar() const {
     SCROLLINFO info{};
@@ -218,16 +151,8 @@ struct SensorGrid::State {
     Invalidate();
   }
 
-  // Tab order: along the row, then to the next row's first parameter cell.
   bool TabTarget(bool backwards, Cell& target) const {
-    if (!backwards) {
-      target =
-          current.col < LastCol() ? Cell{current.col + 1, current.row} : Cell{1, current.row + 1};
-    } else {
-      target =
-          current.col > 1 ? Cell{current.col - 1, current.row} : Cell{LastCol(), current.row - 1};
-    }
-    return IsEditable(target);
+    return Sizes().TabTarget(current, backwards, target);
   }
 
   void TabMove(bool backwards) {
