@@ -71,12 +71,15 @@
 #include "bus/frame.h"
 #include "poll/poll_run.h"
 #include "tools/cli_number.h"
+#include "tools/console_lines.h"
 #include "tools/demo/advise_clients_win.h"
 #include "tools/demo/dde_links_win.h"
 #include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
 
 namespace {
+
+using quorvel::tools::Fail;
 
 using namespace quorvel::remote;
 using namespace quorvel::tools;
@@ -110,10 +113,6 @@ void Print(const std::string& name, double value, const char* unit, const std::s
   std::printf("%s = %.6g %s%s\n", name.c_str(), value, unit,
               note.empty() ? "" : ("  (" + note + ")").c_str());
   std::fflush(stdout);
-}
-
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
 }
 
 // Seconds since 1970 on the system clock, as precisely as it is kept.
@@ -273,13 +272,13 @@ class Phase {
         WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-" + name_ + "\\";
     if (!PrepareFolder(o_.program, folder, settings_, &error) ||
         !quorvel_.Start(folder, /*arguments=*/"", &error)) {
-      Fail(name_ + ": " + error);
+      Fail(kProgram, name_ + ": " + error);
       return false;
     }
     const std::string needle = folder + "Quorvel.exe";
     PumpUntil([&] { return !(unix_pid_ = FindUnixPid(needle)).empty(); }, kProgramWaitMs);
     if (unix_pid_.empty()) {
-      Fail(name_ + ": the Unix process of Quorvel.exe was not found");
+      Fail(kProgram, name_ + ": the Unix process of Quorvel.exe was not found");
       return false;
     }
     return true;
@@ -307,7 +306,7 @@ class Phase {
         },
         &error);
     if (!links_ || !links_->Link(items, &error)) {
-      Fail(name_ + ": " + error);
+      Fail(kProgram, name_ + ": " + error);
       return false;
     }
     return true;
@@ -317,11 +316,11 @@ class Phase {
   bool StartPolling() {
     quorvel_.PressStartStop();
     if (!quorvel_.WaitPolling(true)) {
-      Fail(name_ + ": polling did not start");
+      Fail(kProgram, name_ + ": polling did not start");
       return false;
     }
     if (links_ && !PumpUntil([&] { return received_ >= kWarmUpReadings; }, kProgramWaitMs)) {
-      Fail(name_ + ": no readings came");
+      Fail(kProgram, name_ + ": no readings came");
       return false;
     }
     return true;
@@ -341,7 +340,7 @@ class Phase {
     elapsed_ = UnixNow() - started_;
     cpu_ = UnixCpuSeconds(unix_pid_) - cpu;
     server_cpu_ = UnixCpuSeconds(server_pid_) - server_cpu;
-    if (!ran) Fail(name_ + ": Quorvel.exe ended while polling");
+    if (!ran) Fail(kProgram, name_ + ": Quorvel.exe ended while polling");
     return ran;
   }
 
@@ -349,16 +348,16 @@ class Phase {
   // not close). True when it closed with exit code 0.
   bool Finish() {
     bool ok = quorvel_.StopPolling();
-    if (!ok) Fail(name_ + ": polling did not stop");
+    if (!ok) Fail(kProgram, name_ + ": polling did not stop");
     if (links_) links_->Unlink();
     links_.reset();
     quorvel_.Close();
     const RemoteQuorvel::Ending ending = quorvel_.WaitExitOrDialog();
     if (ending.exit_code != std::optional<DWORD>(0)) {
-      Fail(name_ + ": on the close Quorvel.exe " + RemoteQuorvel::Describe(ending) +
-           (ending.exit_code || ending.dialog != nullptr ? ""
-            : quorvel_.Answers(5'000)                    ? "; its window answers messages"
-                                                         : "; its window does not answer"));
+      Fail(kProgram, name_ + ": on the close Quorvel.exe " + RemoteQuorvel::Describe(ending) +
+                         (ending.exit_code || ending.dialog != nullptr ? ""
+                          : quorvel_.Answers(5'000) ? "; its window answers messages"
+                                                    : "; its window does not answer"));
       quorvel_.Terminate();
       ok = false;
     }
@@ -433,8 +432,8 @@ bool BackToBackOneSensor(const Options& o) {
     latencies.push_back((u.at - *sent[request]) * 1e3);
   }
   if (latencies.size() < phase.updates().size()) {
-    Fail(std::to_string(phase.updates().size() - latencies.size()) +
-         " readings had no send time in the simulator's log");
+    Fail(kProgram, std::to_string(phase.updates().size() - latencies.size()) +
+                       " readings had no send time in the simulator's log");
   }
   Print("poll.latency_median_ms_" + b, Percentile(latencies, 0.5), "ms", "target < 5 ms");
   Print("poll.latency_p99_ms_" + b, Percentile(latencies, 0.99), "ms");
@@ -474,14 +473,14 @@ bool Memory(const Options& o) {
   std::string error;
   bool ok = clients.Start(o.client, folder, "Quorvel", "ZORVIK", items, o.clients, &error) &&
             PumpUntil([&] { return clients.AllPrinted("linked " + items.back()); }, 300'000);
-  if (!error.empty()) Fail("memory: " + error);
+  if (!error.empty()) Fail(kProgram, "memory: " + error);
   if (ok) {
     // The clients stay linked for the measurement and the start before it.
     constexpr double kStartSeconds = 10;
     ReserveAtomReferences(items, o.clients,
                           MostReadingsPerSensor(o.baud, items.size(), o.seconds + kStartSeconds));
   } else {
-    Fail("memory: the clients did not link every item");
+    Fail(kProgram, "memory: the clients did not link every item");
   }
   const std::size_t linked_updates = clients.Updates();
   ok = ok && phase.StartPolling() && phase.Measure();
@@ -547,12 +546,13 @@ int main(int argc, char** argv) {
       ok = true;
     }
     if (!ok) {
-      Fail("bad argument '" + std::string(arg) + "' (see the head of poll_bench_win.cpp)");
+      Fail(kProgram,
+           "bad argument '" + std::string(arg) + "' (see the head of poll_bench_win.cpp)");
       return 2;
     }
   }
   if (std::getenv("QUORVEL_RUN") == nullptr) {
-    Fail("QUORVEL_RUN is not set: run this program through tools/winerun.sh");
+    Fail(kProgram, "QUORVEL_RUN is not set: run this program through tools/winerun.sh");
     return 2;
   }
   const auto chosen = [&](std::string_view phase) {

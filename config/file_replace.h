@@ -12,9 +12,8 @@ enum class NewFileResult { kWritten, kExists, kFailed };
 
 // Creates `path` only if nothing stands there (in one step, so an existing
 // file is never touched) and writes all of `content` to it. On kFailed
-// *error names the path and the system's reason, and nothing is left at
-// `path`.
-NewFileResult WriteNewFile(const std::string& path, std::string_view content, std::string* error);
+// nothing is left at `path`.
+NewFileResult WriteNewFile(const std::string& path, std::string_view content);
 
 // Puts the file at temp_path in place of target_path, replacing a file
 // already there. On failure returns false, sets *error to a message naming

@@ -21,34 +21,21 @@ bool ReplaceFileWith(const std::string& temp_path, const std::string& target_pat
   return false;
 }
 
-NewFileResult WriteNewFile(const std::string& path, std::string_view content, std::string* error) {
+NewFileResult WriteNewFile(const std::string& path, std::string_view content) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    const int code = errno;
-    if (code == EEXIST) return NewFileResult::kExists;
-    if (error != nullptr) {
-      *error = "cannot create '" + path + "': " + std::generic_category().message(code);
-    }
-    return NewFileResult::kFailed;
-  }
-  int code = 0;
+  if (fd < 0) return errno == EEXIST ? NewFileResult::kExists : NewFileResult::kFailed;
+  bool written = true;
   std::size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      code = written < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<std::size_t>(written);
+  while (written && done < content.size()) {
+    const ssize_t wrote = ::write(fd, content.data() + done, content.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    written = wrote > 0;
+    if (written) done += static_cast<std::size_t>(wrote);
   }
-  if (code == 0 && ::fsync(fd) != 0) code = errno;
-  if (::close(fd) != 0 && code == 0) code = errno;
-  if (code == 0) return NewFileResult::kWritten;
+  written = written && ::fsync(fd) == 0;
+  written = ::close(fd) == 0 && written;
+  if (written) return NewFileResult::kWritten;
   ::unlink(path.c_str());
-  if (error != nullptr) {
-    *error = "cannot write '" + path + "': " + std::generic_category().message(code);
-  }
   return NewFileResult::kFailed;
 }
 

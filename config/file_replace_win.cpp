@@ -22,37 +22,28 @@ bool ReplaceFileWith(const std::string& temp_path, const std::string& target_pat
   return false;
 }
 
-NewFileResult WriteNewFile(const std::string& path, std::string_view content, std::string* error) {
+NewFileResult WriteNewFile(const std::string& path, std::string_view content) {
   const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, /*dwShareMode=*/0,
                                     /*lpSecurityAttributes=*/nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
-    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return NewFileResult::kExists;
-    if (error != nullptr) {
-      *error = "cannot create '" + path + "' (error " + std::to_string(code) + ")";
-    }
-    return NewFileResult::kFailed;
+    return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? NewFileResult::kExists
+                                                                     : NewFileResult::kFailed;
   }
-  DWORD code = ERROR_SUCCESS;
+  bool written = true;
   std::size_t done = 0;
-  while (done < content.size()) {
-    DWORD written = 0;
+  while (written && done < content.size()) {
+    DWORD wrote = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
-    if (!::WriteFile(file, content.data() + done, chunk, &written, /*lpOverlapped=*/nullptr) ||
-        written == 0) {
-      code = ::GetLastError();
-      break;
-    }
-    done += written;
+    written = ::WriteFile(file, content.data() + done, chunk, &wrote, /*lpOverlapped=*/nullptr) &&
+              wrote > 0;
+    done += wrote;
   }
-  if (code == ERROR_SUCCESS && !::FlushFileBuffers(file)) code = ::GetLastError();
+  written = written && ::FlushFileBuffers(file);
   ::CloseHandle(file);
-  if (code == ERROR_SUCCESS) return NewFileResult::kWritten;
+  if (written) return NewFileResult::kWritten;
   ::DeleteFileA(path.c_str());
-  if (error != nullptr) {
-    *error = "cannot write '" + path + "' (error " + std::to_string(code) + ")";
-  }
   return NewFileResult::kFailed;
 }
 

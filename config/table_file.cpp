@@ -23,28 +23,27 @@ bool WriteWhole(std::ofstream& out, const std::string& content) {
   return written && !out.fail();
 }
 
-// The whole file's bytes; `opened` false when it cannot be opened.
-std::optional<std::string> ReadWhole(const std::string& path, bool* opened) {
+// Reads the whole file into `content`; an error message when it cannot be
+// opened (*opened false) or read.
+std::optional<std::string> ReadWhole(const std::string& path, std::string& content,
+                                     bool* opened = nullptr) {
   std::ifstream in(path, std::ios::binary);
-  *opened = in.is_open();
-  if (!*opened) return std::nullopt;
-  std::string content;
+  if (opened != nullptr) *opened = in.is_open();
+  if (!in.is_open()) return "cannot open '" + path + "'";
   std::array<char, 4096> chunk{};
   while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
     content.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
   }
-  if (in.bad()) return std::nullopt;
-  return content;
+  if (in.bad()) return "cannot read '" + path + "'";
+  return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<std::string> LoadSensorTable(SensorTable& table, const std::string& path) {
-  bool opened = false;
-  const std::optional<std::string> content = ReadWhole(path, &opened);
-  if (!opened) return "cannot open '" + path + "'";
-  if (!content) return "cannot read '" + path + "'";
-  return DecodeSensorTable(*content, table);
+  std::string content;
+  if (std::optional<std::string> error = ReadWhole(path, content)) return error;
+  return DecodeSensorTable(content, table);
 }
 
 std::string KeptTablePath(const std::string& path, int n) {
@@ -53,29 +52,21 @@ std::string KeptTablePath(const std::string& path, int n) {
 
 TableLoad LoadSensorTableKeepingRefused(SensorTable& table, const std::string& path) {
   TableLoad load;
+  std::string content;
   bool opened = false;
-  const std::optional<std::string> content = ReadWhole(path, &opened);
-  if (!opened) {
-    load.error = "cannot open '" + path + "'";
+  load.error = ReadWhole(path, content, &opened);
+  if (load.error) {
+    // A file that is there but cannot be read cannot be copied either.
+    load.unkept = opened;
     return load;
   }
-  if (!content) {
-    load.error = "cannot read '" + path + "'";
-    load.unkept = true;
-    return load;
-  }
-  load.error = DecodeSensorTable(*content, table);
+  load.error = DecodeSensorTable(content, table);
   if (!load.error) return load;
   load.unkept = true;
-  for (int n = 1; n <= kMaxKeptTables; ++n) {
-    const std::string kept = KeptTablePath(path, n);
-    const NewFileResult result = WriteNewFile(kept, *content, /*error=*/nullptr);
-    if (result == NewFileResult::kExists) continue;
-    if (result == NewFileResult::kWritten) {
-      load.kept_path = kept;
-      load.unkept = false;
-    }
-    break;
+  for (int n = 1; n <= kMaxKeptTables && load.unkept; ++n) {
+    const NewFileResult result = WriteNewFile(KeptTablePath(path, n), content);
+    if (result == NewFileResult::kFailed) break;
+    load.unkept = result == NewFileResult::kExists;
   }
   return load;
 }

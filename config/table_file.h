@@ -27,8 +27,6 @@ inline constexpr int kMaxKeptTables = 999;
 struct TableLoad {
   // Why the table was not loaded; nullopt when it was.
   std::optional<std::string> error;
-  // The file that failed to load was copied here, byte for byte.
-  std::string kept_path;
   // A file failed to load and could not be kept: saving over it would lose
   // it for good.
   bool unkept = false;

@@ -18,20 +18,35 @@ std::string SetupWarningText(SetupWarning warning) {
   return {};
 }
 
-bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dde,
-                       SetupFormHost& host) {
-  bool named = true;
+namespace {
+
+// The item names from the prefix, every value reset to " --.-"; a refused
+// prefix is reported and changes no item.
+bool NameItems(const config::Settings& settings, poll::DdeComponents& dde, SetupFormHost& host) {
   if (const std::optional<std::string> error = dde.NameItems(settings.ItemPrefix())) {
     host.ReportError(*error);
-    named = false;
-  } else {
-    for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(poll::kNoValueText);
+    return false;
   }
+  for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(poll::kNoValueText);
+  return true;
+}
+
+// The topic; a refused name is reported.
+bool NameTopic(const config::Settings& settings, poll::DdeComponents& dde, SetupFormHost& host) {
   if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
     host.ReportError(*error);
-    named = false;
+    return false;
   }
-  return named;
+  return true;
+}
+
+}  // namespace
+
+bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dde,
+                       SetupFormHost& host) {
+  const bool items = NameItems(settings, dde, host);
+  const bool topic = NameTopic(settings, dde, host);
+  return items && topic;
 }
 
 void ApplyStoredSettings(const config::Settings& settings, poll::DdeComponents& dde,
@@ -50,16 +65,9 @@ bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHo
   // A refused name is reported and ends the handler there: the dialog stays
   // open, where the user can mend it, and nothing after the refused step
   // takes effect.
-  if (const std::optional<std::string> error = dde.NameItems(settings.ItemPrefix())) {
-    host.ReportError(*error);
-    return false;
-  }
-  for (int i = 0; i < dde.ItemCount(); ++i) dde.Item(i).SetText(poll::kNoValueText);
+  if (!NameItems(settings, dde, host)) return false;
   config::RenameSensorRows(settings.table(), settings.ItemPrefix());
-  if (const std::optional<std::string> error = dde.SetTopicName(settings.Topic())) {
-    host.ReportError(*error);
-    return false;
-  }
+  if (!NameTopic(settings, dde, host)) return false;
   if (settings.OpenWorkbook() && settings.WorkbookPath().empty()) {
     host.Warn(SetupWarning::kNoWorkbookFile);
     return false;

@@ -34,9 +34,13 @@
 #include "tests/win/crash_exit_win.h"
 #include "tests/win/dde_child_win.h"
 #include "tools/cli_number.h"
+#include "tools/console_lines.h"
 #include "tools/soak/process_resources_win.h"
 
 namespace {
+
+using quorvel::tools::Fail;
+using quorvel::tools::Say;
 
 using quorvel::testing::ChildProcess;
 using quorvel::testing::ExecutableDirectory;
@@ -64,16 +68,6 @@ struct Server {
   const char* service;
 };
 
-void Say(const std::string& line) {
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
-}
-
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
-  std::fflush(stderr);
-}
-
 // One DdeClient.exe opening and closing `cycles` conversations with the
 // service; false, said why, unless it did all of them.
 bool RunClient(const std::string& service, int cycles) {
@@ -85,7 +79,7 @@ bool RunClient(const std::string& service, int cycles) {
   // Under Wine a process start now and then fails with ERROR_INTERNAL_ERROR
   // when thousands have been started: a second try is not a measurement.
   if (!client.Start(path, arguments, &error) && !client.Start(path, arguments, &error)) {
-    Fail(error);
+    Fail(kProgram, error);
     return false;
   }
   const std::optional<DWORD> code = client.WaitExit(kCyclesMs);
@@ -93,9 +87,10 @@ bool RunClient(const std::string& service, int cycles) {
   const std::vector<std::string> out = client.OutputLines();
   if (code != std::optional<DWORD>(0) || out.empty() ||
       out.back() != "cycles: " + std::to_string(cycles)) {
-    Fail("DdeClient connect-cycles " + std::to_string(cycles) + " " + service + " " + kTopic +
-         (code ? " ended with " + std::to_string(*code) : std::string(" did not end")) + ":\n" +
-         client.Transcript());
+    Fail(kProgram,
+         "DdeClient connect-cycles " + std::to_string(cycles) + " " + service + " " + kTopic +
+             (code ? " ended with " + std::to_string(*code) : std::string(" did not end")) + ":\n" +
+             client.Transcript());
     return false;
   }
   return true;
@@ -118,17 +113,17 @@ bool Measure(const Server& server, const Options& o, std::vector<std::int64_t>& 
   ChildProcess process;
   std::string error;
   if (!process.Start(ExecutableDirectory() + server.program + ".exe", {}, &error)) {
-    Fail(error);
+    Fail(kProgram, error);
     return false;
   }
   if (!process.WaitLine([](const std::string& l) { return l == "ready"; }, kStartMs)) {
-    Fail(std::string(server.program) + " did not start:\n" + process.Transcript());
+    Fail(kProgram, std::string(server.program) + " did not start:\n" + process.Transcript());
     return false;
   }
   bool ok = RunCycles(server.service, o.warm_up, o.process_each);
   ProcessResources before = ReadProcessResources(process.Process(), process.Pid());
   if (ok && before.private_bytes < 0) {
-    Fail(std::string("the private bytes of ") + server.program + " cannot be read");
+    Fail(kProgram, std::string("the private bytes of ") + server.program + " cannot be read");
     ok = false;
   }
   for (int round = 1; ok && round <= o.rounds; ++round) {
@@ -151,7 +146,7 @@ bool Measure(const Server& server, const Options& o, std::vector<std::int64_t>& 
   const std::optional<DWORD> code = process.WaitExit(kEndMs);
   process.Kill();
   if (code != std::optional<DWORD>(0)) {
-    Fail(std::string(server.program) + " did not end cleanly:\n" + process.Transcript());
+    Fail(kProgram, std::string(server.program) + " did not end cleanly:\n" + process.Transcript());
     ok = false;
   }
   return ok;
@@ -182,8 +177,8 @@ int main(int argc, char** argv) {
       ok = ReadOption(kProgram, arg, value, o.margin) && o.margin >= 0;
     }
     if (!ok) {
-      Fail("bad argument '" + std::string(arg) +
-           "' (see the head of tests/win/dde_conversation_memory_win.cpp)");
+      Fail(kProgram, "bad argument '" + std::string(arg) +
+                         "' (see the head of tests/win/dde_conversation_memory_win.cpp)");
       return 2;
     }
   }

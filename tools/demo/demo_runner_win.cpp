@@ -40,6 +40,7 @@
 #include "poll/dde_server.h"
 #include "tools/cli_number.h"
 #include "tools/clock_text.h"
+#include "tools/console_lines.h"
 #include "tools/demo/dde_links_win.h"
 #include "tools/demo/png_file.h"
 #include "tools/demo/screenshot_win.h"
@@ -49,6 +50,8 @@
 #include "ui/setup_form_ids.h"
 
 namespace {
+
+using quorvel::tools::Fail;
 
 using namespace quorvel::remote;
 using namespace quorvel::tools;
@@ -78,10 +81,6 @@ void Print(const std::string& utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
-}
-
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
 }
 
 bool ParseOptions(int argc, char** argv, Options& o) {
@@ -125,12 +124,13 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       ok = false;
     }
     if (!ok) {
-      Fail("bad argument '" + std::string(arg) + "' (see the head of demo_runner_win.cpp)");
+      Fail(kProgram,
+           "bad argument '" + std::string(arg) + "' (see the head of demo_runner_win.cpp)");
       return false;
     }
   }
   if (o.sensors.empty() || o.sensors.size() > 500) {
-    Fail("give 1 to 500 sensors as ADDR:CH");
+    Fail(kProgram, "give 1 to 500 sensors as ADDR:CH");
     return false;
   }
   return true;
@@ -148,7 +148,7 @@ bool SaveScreenshot(HWND window, const std::string& path, std::string_view what)
   RgbImage image;
   std::string error;
   if (!CaptureWindow(window, kCaptureMs, &image, &error)) {
-    Fail("no screenshot: " + error);
+    Fail(kProgram, "no screenshot: " + error);
     return false;
   }
   const std::string png = EncodePng(image.width, image.height, image.rgb);
@@ -157,7 +157,7 @@ bool SaveScreenshot(HWND window, const std::string& path, std::string_view what)
   out.write(png.data(), static_cast<std::streamsize>(png.size()));
   out.close();
   if (!out) {
-    Fail("cannot write " + file);
+    Fail(kProgram, "cannot write " + file);
     return false;
   }
   Print("Screenshot of " + std::string(what) + " (" + std::to_string(image.width) + "x" +
@@ -185,7 +185,7 @@ bool SaveSetupScreenshots(const RemoteQuorvel& quorvel, const std::string& folde
   ::PostMessageW(quorvel.Main(), WM_COMMAND, quorvel::ui::kSetup1Id, 0);
   const HWND dialog = WaitSetupDialog(quorvel);
   if (dialog == nullptr) {
-    Fail("the settings dialog did not open");
+    Fail(kProgram, "the settings dialog did not open");
     return false;
   }
   const HWND tabs = ::GetDlgItem(dialog, quorvel::ui::kRzPageControl1Id);
@@ -198,14 +198,14 @@ bool SaveSetupScreenshots(const RemoteQuorvel& quorvel, const std::string& folde
       ok = PumpUntil([&] { return ::SendMessageW(tabs, TCM_GETCURSEL, 0, 0) >= tab; },
                      kProgramWaitMs);
     }
-    if (!ok) Fail("the settings dialog did not turn its page");
+    if (!ok) Fail(kProgram, "the settings dialog did not turn its page");
     const std::string sep = folder.ends_with('/') || folder.ends_with('\\') ? "" : "/";
     ok = ok && SaveScreenshot(dialog, folder + sep + "setup-" + names[tab] + ".png",
                               std::string("the settings page ") + names[tab]);
   }
   ::PostMessageW(dialog, WM_CLOSE, 0, 0);
   if (!PumpUntil([&] { return !::IsWindowVisible(dialog); }, kProgramWaitMs)) {
-    Fail("the settings dialog did not close");
+    Fail(kProgram, "the settings dialog did not close");
     ok = false;
   }
   return ok;
@@ -218,14 +218,14 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, o)) return 2;
   const char* run = std::getenv("QUORVEL_RUN");
   if (run == nullptr) {
-    Fail("QUORVEL_RUN is not set: run this program through tools/winerun.sh");
+    Fail(kProgram, "QUORVEL_RUN is not set: run this program through tools/winerun.sh");
     return 2;
   }
   if (o.program.empty()) o.program = ExecutableFolder() + "..\\..\\app\\Quorvel.exe";
 
   quorvel::config::Settings settings;
   if (!ConfigureRun(settings, o.port, o.baud, static_cast<int>(o.sensors.size()))) {
-    Fail("Quorvel offers COM1..COM10 at 300..19200 bit/s only");
+    Fail(kProgram, "Quorvel offers COM1..COM10 at 300..19200 bit/s only");
     return 2;
   }
   settings.SetAutoPoll(true);
@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
   std::string error;
   const std::string folder = WindowsPathOf(run) + "\\demo\\";
   if (!PrepareFolder(o.program, folder, settings, &error)) {
-    Fail(error);
+    Fail(kProgram, error);
     return 1;
   }
   RemoteQuorvel quorvel;
@@ -267,9 +267,9 @@ int main(int argc, char** argv) {
   // "/k" unlocks the settings menu item.
   const bool started = quorvel.Start(folder, o.setup_screenshots.empty() ? "" : "/k", &error);
   if (splash_watch.joinable()) splash_watch.join();
-  if (!o.splash_screenshot.empty() && !splash_saved) Fail("no picture of the splash");
+  if (!o.splash_screenshot.empty() && !splash_saved) Fail(kProgram, "no picture of the splash");
   if (!started) {
-    Fail(error);
+    Fail(kProgram, error);
     return 1;
   }
   const std::string service = quorvel::poll::ServiceName(folder + "Quorvel.exe");
@@ -285,7 +285,7 @@ int main(int argc, char** argv) {
   };
   std::unique_ptr<DdeLinks> links = DdeLinks::Connect(service, settings.Topic(), on_update, &error);
   if (!links || !links->Link(items, &error)) {
-    Fail(error);
+    Fail(kProgram, error);
     return 1;
   }
 
@@ -296,16 +296,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   bool ok = quorvel.WaitPolling(true);
-  if (!ok) Fail("Quorvel.exe did not start polling by itself");
+  if (!ok) Fail(kProgram, "Quorvel.exe did not start polling by itself");
   if (ok && !PumpFor(static_cast<DWORD>(o.seconds * 1000), quorvel.Process())) {
-    Fail("Quorvel.exe ended by itself");
+    Fail(kProgram, "Quorvel.exe ended by itself");
     return 1;
   }
   if (!o.screenshot.empty()) {
     ok = SaveScreenshot(quorvel.Main(), o.screenshot, "the main window") && ok;
   }
   if (!quorvel.StopPolling()) {
-    Fail("Quorvel.exe did not stop polling");
+    Fail(kProgram, "Quorvel.exe did not stop polling");
     ok = false;
   }
   if (ok && !o.setup_screenshots.empty()) ok = SaveSetupScreenshots(quorvel, o.setup_screenshots);
@@ -316,8 +316,8 @@ int main(int argc, char** argv) {
   if (ending.exit_code) {
     Print("Quorvel.exe closed, exit code " + std::to_string(*ending.exit_code));
   } else {
-    Fail("Quorvel.exe did not close (it " + RemoteQuorvel::Describe(ending) +
-         "); ended by its handle");
+    Fail(kProgram, "Quorvel.exe did not close (it " + RemoteQuorvel::Describe(ending) +
+                       "); ended by its handle");
     quorvel.Terminate();
   }
   return ok && ending.exit_code == std::optional<DWORD>(0) ? 0 : 1;

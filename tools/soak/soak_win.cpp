@@ -36,6 +36,7 @@
 #include "base/under_wine_win.h"
 #include "poll/poll_run.h"
 #include "tools/cli_number.h"
+#include "tools/console_lines.h"
 #include "tools/demo/advise_clients_win.h"
 #include "tools/remote/message_wait_win.h"
 #include "tools/remote/quorvel_remote_win.h"
@@ -44,6 +45,9 @@
 #include "tools/soak/soak_figures.h"
 
 namespace {
+
+using quorvel::tools::Fail;
+using quorvel::tools::Say;
 
 using namespace quorvel::remote;
 using namespace quorvel::tools;
@@ -67,16 +71,6 @@ struct Options {
   int clients = 10;
   double sample_seconds = 10;
 };
-
-void Say(const std::string& line) {
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
-}
-
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
-  std::fflush(stderr);
-}
 
 double SecondsSince(ULONGLONG start) {
   return static_cast<double>(::GetTickCount64() - start) / 1000.0;
@@ -165,15 +159,15 @@ class Soak {
     if (!PrepareFolder(ExecutableFolder() + "..\\..\\app\\Quorvel.exe", folder_, settings_,
                        &error) ||
         !quorvel_.Start(folder_, /*arguments=*/"", &error)) {
-      Fail(error);
+      Fail(kProgram, error);
       return false;
     }
     if (!clients_.Start(client, folder_, kService, kTopic, items_, o_.clients, &error)) {
-      Fail(error);
+      Fail(kProgram, error);
       return false;
     }
     if (!PumpUntil([&] { return clients_.AllPrinted("linked " + items_.back()); }, kLinkWaitMs)) {
-      Fail("the clients did not link every item");
+      Fail(kProgram, "the clients did not link every item");
       return false;
     }
     poker_ = std::make_unique<DdePoker>(client, kService, kTopic, items_,
@@ -188,7 +182,7 @@ class Soak {
     Say("minute 0: " + samples_.Line());
     quorvel_.PressStartStop();
     if (!quorvel_.WaitPolling(true)) {
-      Fail("polling did not start");
+      Fail(kProgram, "polling did not start");
       return false;
     }
 
@@ -208,11 +202,11 @@ class Soak {
     std::int64_t requests_at_minute = 0;
     while (SecondsSince(started_) < end) {
       if (!PumpFor(50, quorvel_.Process())) {
-        Fail("Quorvel.exe ended while polling");
+        Fail(kProgram, "Quorvel.exe ended while polling");
         return false;
       }
       if (clients_.Ended() != 0) {
-        Fail("a DDE client ended while linked");
+        Fail(kProgram, "a DDE client ended while linked");
         return false;
       }
       poker_->Step(/*start_next=*/true);
@@ -251,7 +245,7 @@ class Soak {
         },
         kDrainWaitMs);
     if (!quorvel_.StopPolling()) {
-      Fail("polling did not stop");
+      Fail(kProgram, "polling did not stop");
       return false;
     }
     log_.Update();
@@ -284,7 +278,7 @@ class Soak {
     quorvel_.Close();
     const RemoteQuorvel::Ending ending = quorvel_.WaitExitOrDialog();
     if (ending.exit_code != std::optional<DWORD>(0)) {
-      Fail("on the close Quorvel.exe " + RemoteQuorvel::Describe(ending));
+      Fail(kProgram, "on the close Quorvel.exe " + RemoteQuorvel::Describe(ending));
       quorvel_.Terminate();
       return false;
     }
@@ -413,12 +407,14 @@ int main(int argc, char** argv) {
       ok = ReadOption(kProgram, arg, value, o.sample_seconds) && o.sample_seconds >= 1;
     }
     if (!ok) {
-      Fail("bad argument '" + std::string(arg) + "' (see the head of tools/soak/soak_win.cpp)");
+      Fail(kProgram,
+           "bad argument '" + std::string(arg) + "' (see the head of tools/soak/soak_win.cpp)");
       return 2;
     }
   }
   if (std::getenv("QUORVEL_RUN") == nullptr || std::getenv("QUORVEL_SIM_LOG") == nullptr) {
-    Fail("QUORVEL_RUN or QUORVEL_SIM_LOG is not set: run this program through scripts/soak.sh");
+    Fail(kProgram,
+         "QUORVEL_RUN or QUORVEL_SIM_LOG is not set: run this program through scripts/soak.sh");
     return 2;
   }
   Soak soak(o);
