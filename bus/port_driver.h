@@ -46,6 +46,23 @@ class SteadyClock final : public MonotonicClock {
   }
 };
 
+// Nanoseconds of UTC since 1970: when something happened, for people and
+// logs. Never used to measure a wait.
+class WallClock {
+ public:
+  virtual ~WallClock() = default;
+  virtual std::int64_t UtcNs() = 0;
+};
+
+class SystemWallClock final : public WallClock {
+ public:
+  std::int64_t UtcNs() override {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  }
+};
+
 class MessagePump {
  public:
   virtual ~MessagePump() = default;

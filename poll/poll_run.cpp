@@ -42,9 +42,16 @@ std::string WithSeparator(std::string text, char separator) {
   return text;
 }
 
-PollRun::PollRun(bus::MoreCOM& bus, bus::MonotonicClock& clock, bus::MessagePump& pump,
-                 const config::Settings& settings, PollWindow& window)
-    : bus_(bus), clock_(clock), pump_(pump), settings_(settings), window_(window) {}
+PollRun::PollRun(bus::MoreCOM& bus, bus::MonotonicClock& clock, bus::WallClock& wall_clock,
+                 bus::MessagePump& pump, const config::Settings& settings, PollWindow& window,
+                 const ReadingSinks& sinks)
+    : bus_(bus),
+      clock_(clock),
+      wall_clock_(wall_clock),
+      pump_(pump),
+      settings_(settings),
+      window_(window),
+      sinks_(sinks) {}
 
 void PollRun::SB1Click() {
   if (tag_ == 0) {
@@ -74,7 +81,7 @@ void PollRun::Start() {
   window_.Repaint();
 
   bus_.SelectedMask = bus::PortBit[settings_.ComPort()];
-  if (!bus_.OpenPorts()) {
+  if (!OpenPort()) {
     StartFailed(setup_before);
     return;
   }
@@ -130,38 +137,81 @@ bool PollRun::AskRow(int r) {
   bus::TPortSlot& slot = bus_.Slots[settings_.ComPort()];
   const std::optional<std::int32_t> channel = config::ParseIntegerText(row.Channel);
   const std::optional<std::int32_t> address = config::ParseIntegerText(row.Address);
+  Reading reading;
+  reading.row = r;
+  reading.item = r - 1;
+  reading.address = address.value_or(0);
+  reading.channel = channel.value_or(0);
   if (!channel || !address) {
     // Only a table file edited by hand has such a cell. The row is not sent;
     // it reads as an address the exchange refuses would.
-    slot.Values[0] = bus::StatusText(bus::kStatusBadArgument);
-    window_.ShowStatus(kExchangeError);
+    Stamp(reading);
+    reading.outcome = Outcome::kArgumentsRefused;
+    reading.status = bus::kStatusBadArgument;
+    slot.Values[0] = bus::StatusText(reading.status);
   } else if (!PortOpen() && !Reopen()) {
     if (bus_.StopRequested != 0) return false;
+    Stamp(reading);
+    reading.outcome = Outcome::kPortUnavailable;
+    reading.status = slot.Status;
     slot.Values[0] = OpenFailedText(slot.Status);
-    window_.ShowStatus(slot.Values[0].view());
-  } else {
-    const double time_out = settings_.TimeOut() / 1000.0 * kDaysPerSecond;
-    const bool exchanged = bus_.Transact(ReadingCommand(*channel), *address, time_out);
-    if (bus_.StopRequested != 0) return false;
-    if (!exchanged) {
-      slot.Values[0] = bus::StatusText(slot.Status);
-      window_.ShowStatus(kExchangeError);
-      if (PortFailed(slot.Status)) LosePort();
-    } else if (bus::ParseReply(slot.RxText.view(), *address, slot.Values, 1)) {
-      window_.ShowStatus(kReading);
-    } else {
-      window_.ShowStatus(kFormatError);
-      slot.Values[0] = kBadReply;
-    }
+  } else if (!Exchange(reading, slot)) {
+    return false;
   }
-  ShowRow(r, WithSeparator(slot.Values[0].str(), separator_));
+  reading.text = WithSeparator(slot.Values[0].str(), separator_);
+  sinks_.Take(reading);
   return true;
 }
 
-void PollRun::ShowRow(int r, const std::string& text) {
-  window_.Publish(r - 1, text);
-  if (window_.SelectedSensor() + 1 == r) window_.ShowValue(text);
-  window_.ShowPort(settings_.ComPortName());
+bool PollRun::Exchange(Reading& reading, bus::TPortSlot& slot) {
+  const double time_out = settings_.TimeOut() / 1000.0 * kDaysPerSecond;
+  reading.request_ns = clock_.NowNs();
+  reading.request_utc_ns = wall_clock_.UtcNs();
+  const bool exchanged = bus_.Transact(ReadingCommand(reading.channel), reading.address, time_out);
+  reading.end_ns = clock_.NowNs();
+  reading.end_utc_ns = wall_clock_.UtcNs();
+  if (bus_.StopRequested != 0) return false;
+  reading.status = slot.Status;
+  // A request the bus refused was never sent: the slot still holds the reply
+  // of an earlier exchange.
+  if (slot.Status != bus::kStatusBadArgument) reading.reply = slot.RxText.str();
+  if (!exchanged) {
+    reading.outcome = OutcomeOfStatus(slot.Status);
+    slot.Values[0] = bus::StatusText(slot.Status);
+    if (PortFailed(slot.Status)) LosePort();
+  } else if (bus::ParseReply(slot.RxText.view(), reading.address, slot.Values, 1)) {
+    reading.outcome = Outcome::kGood;
+    reading.value = slot.Values[0].str();
+  } else {
+    reading.outcome = Outcome::kBadReply;
+    slot.Values[0] = kBadReply;
+  }
+  return true;
+}
+
+void PollRun::Stamp(Reading& reading) {
+  reading.request_ns = reading.end_ns = clock_.NowNs();
+  reading.request_utc_ns = reading.end_utc_ns = wall_clock_.UtcNs();
+}
+
+std::string ReadingStatusText(const Reading& reading) {
+  switch (reading.outcome) {
+    case Outcome::kGood:
+      return std::string(kReading);
+    case Outcome::kBadReply:
+      return std::string(kFormatError);
+    case Outcome::kPortUnavailable:
+      return OpenFailedText(reading.status);
+    default:
+      return std::string(kExchangeError);
+  }
+}
+
+bool PollRun::OpenPort() {
+  // The line speed of the moment of the open: the settings may have changed
+  // it since the last run.
+  bus_.BaudRate = settings_.BaudRate();
+  return bus_.OpenPorts();
 }
 
 bool PollRun::PortOpen() const {
@@ -184,7 +234,7 @@ bool PollRun::Reopen() {
   // ends OpenPorts too, before it opens anything.
   WaitUntil([this] { return last_open_attempt_ns_ + kReopenIntervalNs; });
   last_open_attempt_ns_ = clock_.NowNs();
-  if (!bus_.OpenPorts()) return false;
+  if (!OpenPort()) return false;
   window_.ShowStatus(kReading);
   return true;
 }

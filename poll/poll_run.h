@@ -24,6 +24,7 @@
 #include "bus/port_driver.h"
 #include "config/settings.h"
 #include "poll/poll_window.h"
+#include "poll/reading.h"
 
 namespace quorvel::poll {
 
@@ -51,6 +52,9 @@ bool PortFailed(std::int32_t status);
 // show when the port cannot be opened.
 std::string OpenFailedText(std::int32_t status);
 
+// What the status pane shows after `reading`.
+std::string ReadingStatusText(const Reading& reading);
+
 // "1;" channel ";", the channel in decimal digits.
 std::string ReadingCommand(std::int32_t channel);
 
@@ -59,8 +63,10 @@ std::string WithSeparator(std::string text, char separator);
 
 class PollRun {
  public:
-  PollRun(bus::MoreCOM& bus, bus::MonotonicClock& clock, bus::MessagePump& pump,
-          const config::Settings& settings, PollWindow& window);
+  // Every reading goes to `sinks`, which must outlive the run.
+  PollRun(bus::MoreCOM& bus, bus::MonotonicClock& clock, bus::WallClock& wall_clock,
+          bus::MessagePump& pump, const config::Settings& settings, PollWindow& window,
+          const ReadingSinks& sinks);
 
   // The button's handler: Start in idle, Stop while polling.
   void SB1Click();
@@ -91,7 +97,11 @@ class PollRun {
   void PollCycle();
   // False when a stop was requested during the exchange.
   bool AskRow(int row);
-  void ShowRow(int row, const std::string& text);
+  // The exchange of `reading`'s row on the open port; false on a stop.
+  bool Exchange(Reading& reading, bus::TPortSlot& slot);
+  void Stamp(Reading& reading);
+  // Opens the selected port at the line speed of the settings.
+  bool OpenPort();
   bool PortOpen() const;
   // Closes the port after PortFailed; it is opened again from the next
   // exchange on.
@@ -107,9 +117,11 @@ class PollRun {
 
   bus::MoreCOM& bus_;
   bus::MonotonicClock& clock_;
+  bus::WallClock& wall_clock_;
   bus::MessagePump& pump_;
   const config::Settings& settings_;
   PollWindow& window_;
+  const ReadingSinks& sinks_;
   std::int32_t tag_ = 0;
   char separator_ = '.';
   // When the lost port was closed or last tried.

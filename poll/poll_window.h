@@ -1,5 +1,7 @@
-// What the poll cycle shows in the main window and publishes over DDE. The
-// main window gives the real one; tests record what the cycle did.
+// What the poll cycle controls in the main window while a run starts and
+// ends: the button, the Settings item and the status pane. What each reading
+// shows goes to the sinks instead (poll/reading.h). The main window gives the
+// real one; tests record what the cycle did.
 #pragma once
 
 #include <string_view>
@@ -14,18 +16,10 @@ class PollWindow {
   // The Settings menu item.
   virtual bool SetupEnabled() const = 0;
   virtual void EnableSetup(bool enabled) = 0;
-  // The status pane, the value pane of the chosen sensor, the port pane
-  // (Windows-1251 texts).
+  // The status pane (a Windows-1251 text).
   virtual void ShowStatus(std::string_view text) = 0;
-  virtual void ShowValue(std::string_view text) = 0;
-  virtual void ShowPort(std::string_view name) = 0;
-  // The index chosen in the sensor selector; -1 when none is.
-  virtual int SelectedSensor() const = 0;
   // Paints what changed now, before a long operation begins.
   virtual void Repaint() = 0;
-  // The text of DDE item `index` (0 .. 499); linked clients are advised even
-  // when it is the text the item had.
-  virtual void Publish(int index, std::string_view text) = 0;
 };
 
 }  // namespace quorvel::poll

@@ -47,15 +47,8 @@ int MenuImage(UINT id) {
 
 }  // namespace
 
-TForm1::TForm1(HINSTANCE instance, poll::TDdeMgr& dde_manager, poll::DdeForm& dde_form,
-               bus::MoreCOM& bus, bus::MonotonicClock& clock, bus::MessagePump& pump,
-               config::Settings& settings, MainFormHooks hooks)
-    : instance_(instance),
-      dde_manager_(dde_manager),
-      dde_form_(dde_form),
-      settings_(settings),
-      hooks_(std::move(hooks)),
-      poll_(bus, clock, pump, settings, *this) {}
+TForm1::TForm1(HINSTANCE instance, config::Settings& settings, MainFormHost& host)
+    : instance_(instance), settings_(settings), host_(host) {}
 
 TForm1::~TForm1() {
   if (window_ != nullptr) {
@@ -110,7 +103,7 @@ bool TForm1::Create(const std::vector<std::string>& arguments) {
   ReadDecimalSeparator(/*user_default=*/false);
   UpdateClock();
   ::SetTimer(window_, kClockTimer, kClockMs, /*lpTimerFunc=*/nullptr);
-  if (hooks_.show_splash) hooks_.show_splash();
+  host_.ShowSplash();
   FormCreate(arguments);
   return true;
 }
@@ -221,10 +214,10 @@ void TForm1::ReadDecimalSeparator(bool user_default) {
   const int length = ::GetLocaleInfoW(locale, LOCALE_SDECIMAL, value, 8);
   const std::u16string wide(reinterpret_cast<const char16_t*>(value),
                             length > 0 ? static_cast<std::size_t>(length - 1) : 0);
-  poll_.DecimalSeparator = DecimalSeparatorOf(cp1251::FromUtf16(wide));
+  host_.Poll().DecimalSeparator = DecimalSeparatorOf(cp1251::FromUtf16(wide));
 }
 
-// PollWindow
+// PollWindow and MainPanes
 
 void TForm1::ShowRunButton(bool polling) {
   button_image_ = polling ? kImageStop : kImageStart;
@@ -270,36 +263,32 @@ void TForm1::Repaint() {
   ::UpdateWindow(window_);
 }
 
-void TForm1::Publish(int index, std::string_view text) {
-  if (dde_ && index < dde_->ItemCount()) dde_->Item(index).SetText(text);
-}
-
 // Handlers
 
 void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   help_file_ = HelpFilePath(ExecutablePath());
   ShowStatus(kReady);
   if (HasSetupSwitch(arguments)) EnableSetup(true);
-  dde_ = std::make_unique<poll::DdeComponents>(dde_manager_, dde_form_);
 }
 
 void TForm1::FormShow() {
   const bool workbook = settings_.OpenWorkbook();
-  if (hooks_.enable_workbook_controls) hooks_.enable_workbook_controls(workbook);
-  if (workbook && hooks_.open_workbook) hooks_.open_workbook();
+  host_.EnableWorkbookControls(workbook);
+  if (workbook) host_.OpenWorkbook();
   FillSensorList();
   ShowPort(settings_.ComPortName());
   if (settings_.AutoPoll()) ::SetTimer(window_, kTimer2, kTimer2Ms, /*lpTimerFunc=*/nullptr);
 }
 
 bool TForm1::FormCloseQuery() {
-  if (poll_.Stopping()) {
+  const poll::PollRun& poll = host_.Poll();
+  if (poll.Stopping()) {
     // The window already shows the stop; the run ends as soon as the pump it
     // arrived in returns, and the close follows then.
     close_pending_ = true;
     return false;
   }
-  if (poll_.Tag() != 0) {
+  if (poll.Tag() != 0) {
     const std::array<DialogButton, 1> yes{{{u"&Yes", IDYES}}};
     ShowMessageDialog(window_, u"Error", ToWide(kPollingNow), DialogIcon::kError, yes);
     return false;
@@ -307,13 +296,11 @@ bool TForm1::FormCloseQuery() {
   // Saved before anything is released: a failed save leaves the program
   // whole, DDE items included, and the window open.
   NotePosition();
-  if (hooks_.save_settings) {
-    if (const std::optional<std::string> error = hooks_.save_settings()) {
-      throw std::runtime_error(*error);
-    }
+  if (const std::optional<std::string> error = host_.SaveSettings()) {
+    throw std::runtime_error(*error);
   }
-  dde_->ReleaseItems();
-  if (hooks_.release_instance) hooks_.release_instance();
+  host_.ReleaseItems();
+  host_.ReleaseInstance();
   return true;
 }
 
@@ -327,14 +314,12 @@ void TForm1::EndSession() {
     } catch (...) {  // nothing is reported now; the next step still runs
     }
   };
-  quietly([&] { poll_.EndRun(); });
+  quietly([&] { host_.Poll().EndRun(); });
   quietly([&] {
     NotePosition();
-    if (hooks_.save_settings) (void)hooks_.save_settings();
+    (void)host_.SaveSettings();
   });
-  quietly([&] {
-    if (hooks_.release_instance) hooks_.release_instance();
-  });
+  quietly([&] { host_.ReleaseInstance(); });
 }
 
 void TForm1::NotePosition() {
@@ -355,8 +340,9 @@ void TForm1::NotePosition() {
 }
 
 void TForm1::SB1Click() {
-  poll_.SB1Click();
-  if (poll_.Tag() == 0 && std::exchange(close_pending_, false)) {
+  poll::PollRun& poll = host_.Poll();
+  poll.SB1Click();
+  if (poll.Tag() == 0 && std::exchange(close_pending_, false)) {
     ::PostMessageW(window_, WM_CLOSE, 0, 0);
   }
 }
@@ -368,11 +354,12 @@ void TForm1::Timer2Timer() {
 
 void TForm1::CB1Change() {
   const int chosen = SelectedSensor();
-  if (chosen >= 0 && chosen < dde_->ItemCount()) ShowValue(dde_->Item(chosen).Text());
+  if (chosen < 0) return;
+  if (const std::optional<std::string> text = host_.ItemText(chosen)) ShowValue(*text);
 }
 
 void TForm1::Setup1Click() {
-  if (hooks_.show_setup) hooks_.show_setup();
+  host_.ShowSetup();
 }
 
 void TForm1::N2Click() {
@@ -380,7 +367,7 @@ void TForm1::N2Click() {
 }
 
 void TForm1::N4Click() {
-  if (hooks_.show_about) hooks_.show_about();
+  host_.ShowAbout();
 }
 
 void TForm1::UpdateClock() {
@@ -420,7 +407,7 @@ void TForm1::Attach(HWND window) {
 }
 
 void TForm1::ReportError(const std::string& text) {
-  if (hooks_.report_error) hooks_.report_error(text);
+  host_.ReportError(text);
 }
 
 LRESULT TForm1::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -1,54 +1,58 @@
 // The main window: the sensor selector, the value of the chosen sensor, the
 // port in use, the Start-Stop button, a status bar with a clock, and the
-// menu. It owns the DDE items through the components it is given, runs the
-// poll cycle in its button handler and refuses to close while polling.
+// menu. Its button starts and stops the host's poll cycle, its panes are one
+// of the cycle's sinks, and it refuses to close while polling.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "bus/more_com.h"
 #include "config/settings.h"
-#include "poll/dde_components.h"
 #include "poll/poll_run.h"
 #include "poll/poll_window.h"
 #include "ui/gdi_object_win.h"
 #include "ui/image_list_win.h"
+#include "ui/main_panes.h"
 #include "ui/window_proc_win.h"
 
 namespace quorvel::ui {
 
-// What the window asks of the parts of the program built around it.
-struct MainFormHooks {
+// What the window asks of the program built around it.
+class MainFormHost {
+ public:
+  virtual ~MainFormHost() = default;
   // While the window is being made, before its creation handler: the splash.
-  std::function<void()> show_splash;
-  // First show, workbook option on: open the workbook.
-  std::function<void()> open_workbook;
-  // First show: the workbook option's label and path box follow the option.
-  std::function<void(bool enabled)> enable_workbook_controls;
+  virtual void ShowSplash() = 0;
+  // First show: the workbook option's label and path box follow the option;
+  // with the option on, the workbook opens.
+  virtual void EnableWorkbookControls(bool enabled) = 0;
+  virtual void OpenWorkbook() = 0;
   // "Настройки" and "О программе": the modal dialogs.
-  std::function<void()> show_setup;
-  std::function<void()> show_about;
-  // The close goes ahead: the single-instance registration is released.
-  std::function<void()> release_instance;
+  virtual void ShowSetup() = 0;
+  virtual void ShowAbout() = 0;
+  // The poll cycle behind the Start-Stop button.
+  virtual poll::PollRun& Poll() = 0;
+  // The text of DDE value item `index`; nothing when there is no such item.
+  virtual std::optional<std::string> ItemText(int index) = 0;
   // Saves the settings and the table; an error text when it failed.
-  std::function<std::optional<std::string>()> save_settings;
+  virtual std::optional<std::string> SaveSettings() = 0;
+  // The close goes ahead: the DDE value items go.
+  virtual void ReleaseItems() = 0;
+  // The close goes ahead, or the session ends: the single-instance
+  // registration is released.
+  virtual void ReleaseInstance() = 0;
   // An error that escaped a handler: the program's general error report.
-  std::function<void(const std::string& text)> report_error;
+  virtual void ReportError(const std::string& text) = 0;
 };
 
-class TForm1 final : public poll::PollWindow {
+class TForm1 final : public poll::PollWindow, public MainPanes {
  public:
-  TForm1(HINSTANCE instance, poll::TDdeMgr& dde_manager, poll::DdeForm& dde_form, bus::MoreCOM& bus,
-         bus::MonotonicClock& clock, bus::MessagePump& pump, config::Settings& settings,
-         MainFormHooks hooks);
+  TForm1(HINSTANCE instance, config::Settings& settings, MainFormHost& host);
   ~TForm1() override;
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -59,8 +63,6 @@ class TForm1 final : public poll::PollWindow {
   // Shows the window; the first show runs FormShow.
   void Show(int show_command);
   HWND Handle() const { return window_; }
-  // The DDE topic object and the 500 items, made by FormCreate.
-  poll::DdeComponents& Dde() { return *dde_; }
 
   // Moves the window's top-left corner (the stored position).
   void MoveTo(int left, int top);
@@ -71,7 +73,7 @@ class TForm1 final : public poll::PollWindow {
 
   HIMAGELIST Images() const { return images_.get(); }
 
-  // PollWindow
+  // PollWindow and MainPanes
   void ShowRunButton(bool polling) override;
   bool SetupEnabled() const override;
   void EnableSetup(bool enabled) override;
@@ -80,7 +82,6 @@ class TForm1 final : public poll::PollWindow {
   void ShowPort(std::string_view name) override;
   int SelectedSensor() const override;
   void Repaint() override;
-  void Publish(int index, std::string_view text) override;
 
  private:
   template <typename Owner>
@@ -112,12 +113,8 @@ class TForm1 final : public poll::PollWindow {
   void N4Click();
 
   HINSTANCE instance_;
-  poll::TDdeMgr& dde_manager_;
-  poll::DdeForm& dde_form_;
-  std::unique_ptr<poll::DdeComponents> dde_;
   config::Settings& settings_;
-  MainFormHooks hooks_;
-  poll::PollRun poll_;
+  MainFormHost& host_;
   HWND window_ = nullptr;
   HMENU menu_ = nullptr;
   HWND tooltip_ = nullptr;

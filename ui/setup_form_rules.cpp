@@ -50,9 +50,8 @@ bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dd
 }
 
 void ApplyStoredSettings(const config::Settings& settings, poll::DdeComponents& dde,
-                         std::int32_t& baud_rate, SetupFormHost& host) {
+                         SetupFormHost& host) {
   NameDdeComponents(settings, dde, host);
-  baud_rate = settings.BaudRate();
   host.ShowPortName(settings.ComPortName());
 }
 

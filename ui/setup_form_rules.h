@@ -28,6 +28,8 @@ class SetupFormHost {
   virtual void Warn(SetupWarning warning) = 0;
   // The program's general error report.
   virtual void ReportError(const std::string& text) = 0;
+  // Reads the settings file and the table into the settings.
+  virtual void ReadSettingsFile() = 0;
 };
 
 // The item names from the prefix, every value reset to " --.-"; then the
@@ -36,10 +38,10 @@ class SetupFormHost {
 bool NameDdeComponents(const config::Settings& settings, poll::DdeComponents& dde,
                        SetupFormHost& host);
 
-// The dialog's creation after the settings file was read: the DDE names, the
-// line speed, the port name.
+// The dialog's creation after the settings file was read: the DDE names and
+// the port name. (The line speed is read from the settings as a port opens.)
 void ApplyStoredSettings(const config::Settings& settings, poll::DdeComponents& dde,
-                         std::int32_t& baud_rate, SetupFormHost& host);
+                         SetupFormHost& host);
 
 // OK: the table must be valid; then the port name, the item names (values
 // reset to " --.-"), the table's names, the topic and the workbook check.

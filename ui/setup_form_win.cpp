@@ -58,16 +58,13 @@ struct TSetupForm::Control {
 };
 
 TSetupForm::TSetupForm(HINSTANCE instance, HWND owner, HIMAGELIST images,
-                       config::Settings& settings, poll::DdeComponents& dde,
-                       std::int32_t& baud_rate, SetupFormHost& host, SetupFormHooks hooks)
+                       config::Settings& settings, poll::DdeComponents& dde, SetupFormHost& host)
     : instance_(instance),
       owner_(owner),
       images_(images),
       settings_(settings),
       dde_(dde),
-      baud_rate_(baud_rate),
       host_(host),
-      hooks_(std::move(hooks)),
       grid_(settings.table(), [](int row, int col) { return SG1GridHint(row, col); }) {}
 
 TSetupForm::~TSetupForm() {
@@ -334,14 +331,14 @@ void TSetupForm::ShowModal() {
 }
 
 void TSetupForm::ReportError(const std::string& text) {
-  if (hooks_.report_error) hooks_.report_error(text);
+  host_.ReportError(text);
 }
 
 // Handlers
 
 void TSetupForm::FormCreate() {
-  if (hooks_.read_ini) hooks_.read_ini();
-  ApplyStoredSettings(settings_, dde_, baud_rate_, host_);
+  host_.ReadSettingsFile();
+  ApplyStoredSettings(settings_, dde_, host_);
   FillControls();
 }
 
@@ -372,7 +369,7 @@ void TSetupForm::COMCBChange() {
 void TSetupForm::SpeedCBChange() {
   const int index =
       static_cast<int>(::SendDlgItemMessageW(window_, kSpeedCBId, CB_GETCURSEL, 0, 0));
-  if (settings_.SetSpeed(index)) baud_rate_ = settings_.BaudRate();
+  settings_.SetSpeed(index);
 }
 
 void TSetupForm::SE1Change() {

@@ -30,20 +30,11 @@
 
 namespace quorvel::ui {
 
-struct SetupFormHooks {
-  // Reads the settings file and the table into the settings.
-  std::function<void()> read_ini;
-  // An error that escaped a handler: the program's general error report.
-  std::function<void(const std::string& text)> report_error;
-};
-
 class TSetupForm {
  public:
-  // `owner` is the main window, `images` its image list; `baud_rate` the
-  // line speed of the ports opened from now on.
+  // `owner` is the main window, `images` its image list.
   TSetupForm(HINSTANCE instance, HWND owner, HIMAGELIST images, config::Settings& settings,
-             poll::DdeComponents& dde, std::int32_t& baud_rate, SetupFormHost& host,
-             SetupFormHooks hooks);
+             poll::DdeComponents& dde, SetupFormHost& host);
   ~TSetupForm();
   TSetupForm(const TSetupForm&) = delete;
   TSetupForm& operator=(const TSetupForm&) = delete;
@@ -100,9 +91,7 @@ class TSetupForm {
   HIMAGELIST images_;
   config::Settings& settings_;
   poll::DdeComponents& dde_;
-  std::int32_t& baud_rate_;
   SetupFormHost& host_;
-  SetupFormHooks hooks_;
   SensorGrid grid_;
   HWND window_ = nullptr;
   HWND tabs_ = nullptr;

@@ -13,6 +13,7 @@
 #include "bus/crc16.h"
 #include "bus/status_text.h"
 #include "fake_bus.h"
+#include "ui/main_panes.h"
 
 namespace quorvel::poll {
 namespace {
@@ -23,13 +24,15 @@ using bus::testing::FakePump;
 
 constexpr int kCom3 = 2;
 constexpr std::int64_t kMs = 1'000'000;
+constexpr std::int64_t kUtcAhead = 1'800'000'000'000'000'000;
 
 std::string U(const char* utf8) {
   return cp1251::FromUtf8(utf8);
 }
 
-// The main window as the cycle sees it, keeping what it was shown.
-class RecordingWindow final : public PollWindow {
+// The main window as the cycle and the program's sinks see it, keeping what
+// it was shown; its Take stands for the DDE value items.
+class RecordingWindow final : public PollWindow, public ui::MainPanes, public ReadingSink {
  public:
   void ShowRunButton(bool polling) override { button_polling = polling; }
   bool SetupEnabled() const override { return setup_enabled; }
@@ -39,8 +42,9 @@ class RecordingWindow final : public PollWindow {
   void ShowPort(std::string_view name) override { port = name; }
   int SelectedSensor() const override { return selected; }
   void Repaint() override { ++repaints; }
-  void Publish(int index, std::string_view text) override {
-    published.emplace_back(index, std::string(text));
+  void Take(const Reading& reading) override {
+    readings.push_back(reading);
+    published.emplace_back(reading.item, reading.text);
     status_at_publish.push_back(status);
     published_at.push_back(clock != nullptr ? clock->now : 0);
   }
@@ -52,6 +56,7 @@ class RecordingWindow final : public PollWindow {
   std::string port;
   int selected = -1;
   int repaints = 0;
+  std::vector<Reading> readings;
   std::vector<std::pair<int, std::string>> published;
   std::vector<std::string> status_at_publish;
   const FakeClock* clock = nullptr;
@@ -69,6 +74,9 @@ struct Device {
 class PollRunTest : public ::testing::Test {
  protected:
   PollRunTest() {
+    sinks.Add(panes);
+    sinks.Add(window);
+    wall_clock.monotonic = &clock;
     settings.SetComPort(kCom3);
     pump.on_pump = [this] { OnPump(); };
     window.clock = &clock;
@@ -130,7 +138,14 @@ class PollRunTest : public ::testing::Test {
   bus::MoreCOM bus{ports, clock, pump};
   config::Settings settings;
   RecordingWindow window;
-  PollRun run{bus, clock, pump, settings, window};
+  ui::MainPaneSink panes{window, settings};
+  ReadingSinks sinks;
+  // UTC a fixed distance ahead of the fake monotonic clock.
+  struct : bus::WallClock {
+    std::int64_t UtcNs() override { return monotonic->now + kUtcAhead; }
+    const FakeClock* monotonic = nullptr;
+  } wall_clock;
+  PollRun run{bus, clock, wall_clock, pump, settings, window, sinks};
 
   std::map<int, Device> devices;
   std::size_t consumed = 0;
@@ -181,7 +196,7 @@ class PollCycleTest : public PollRunTest {
  protected:
   void RunWithCycles(int cycles) {
     CountingPump counting(pump, waits_seen);
-    PollRun counted{bus, clock, counting, settings, window};
+    PollRun counted{bus, clock, wall_clock, counting, settings, window, sinks};
     on_pump = [&] {
       if (counted.Tag() == 1 && bus.StopRequested == 0 && waits_seen >= cycles) counted.SB1Click();
     };
@@ -300,6 +315,64 @@ TEST_F(PollRunTest, PublicationTexts) {
                                       U("Ошибка: неправильный формат ответа"), U("Ошибка обмена"),
                                       U("Идет считывание данных")}));
   EXPECT_EQ(window.port, "COM3");
+}
+
+TEST_F(PollRunTest, EachExchangeIsOneReadingWithItsOutcomeReplyAndTimes) {
+  run.DecimalSeparator = ',';
+  settings.SetTimeOut(400);
+  devices[5].value = "-1.5";
+  devices[6].silent = true;
+  devices[7].bad_crc = true;
+  SetTable({{"5", "3", "1"}, {"6", "4", "1"}, {"7", "3", "1"}, {"x", "3", "1"}, {"300", "2", "1"}});
+  PressStopWhen([&] { return window.readings.size() == 5; });
+  run.SB1Click();
+
+  ASSERT_EQ(window.readings.size(), 5u);
+  const std::vector<Reading>& r = window.readings;
+  EXPECT_EQ(r[0].outcome, Outcome::kGood);
+  EXPECT_EQ(r[1].outcome, Outcome::kNoReply);
+  EXPECT_EQ(r[2].outcome, Outcome::kBadReply);
+  EXPECT_EQ(r[3].outcome, Outcome::kArgumentsRefused) << "a cell that is no number";
+  EXPECT_EQ(r[4].outcome, Outcome::kArgumentsRefused) << "an address the bus refuses";
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(r[i].row, i + 1);
+    EXPECT_EQ(r[i].item, i);
+    EXPECT_EQ(r[i].text, window.published[i].second);
+    EXPECT_EQ(r[i].request_utc_ns - r[i].request_ns, kUtcAhead);
+    EXPECT_EQ(r[i].end_utc_ns - r[i].end_ns, kUtcAhead);
+  }
+  EXPECT_EQ(r[0].address, 5);
+  EXPECT_EQ(r[0].channel, 3);
+  EXPECT_EQ(r[0].status, bus::kStatusOk);
+  EXPECT_EQ(r[0].value, "-1.5") << "the field as it came, the separator only in the text";
+  EXPECT_EQ(r[0].text, "-1,5");
+  EXPECT_EQ(r[0].reply.rfind("!5;-1.5;", 0), 0u) << r[0].reply;
+  EXPECT_EQ(r[0].reply.back(), '\r');
+  EXPECT_GE(r[0].ResponseNs(), 5 * kMs) << "the reply came 5 ms after the request";
+  EXPECT_LT(r[0].ResponseNs(), 400 * kMs);
+  EXPECT_EQ(r[1].channel, 4);
+  EXPECT_EQ(r[1].status, bus::kStatusNoReply);
+  EXPECT_EQ(r[1].reply, "");
+  EXPECT_EQ(r[1].value, "");
+  EXPECT_GE(r[1].ResponseNs(), 397 * kMs) << "the whole reply time-out";
+  EXPECT_EQ(r[2].reply.rfind("!7;1.0;", 0), 0u) << r[2].reply;
+  EXPECT_EQ(r[3].status, bus::kStatusBadArgument);
+  EXPECT_EQ(r[3].ResponseNs(), 0) << "not sent";
+  EXPECT_EQ(r[4].status, bus::kStatusBadArgument);
+  EXPECT_EQ(r[4].address, 300);
+  EXPECT_EQ(r[4].reply, "") << "not the reply of the row before";
+  EXPECT_GE(r[1].request_ns, r[0].end_ns) << "in the order of the exchanges";
+}
+
+TEST_F(PollRunTest, ThePortOpensAtTheLineSpeedOfTheSettingsOfTheMoment) {
+  SetTable({{"5", "3", "1"}});
+  for (const int speed : {6, 2}) {
+    settings.SetSpeed(speed);
+    const std::size_t before = window.published.size();
+    PressStopWhen([&] { return window.published.size() > before; });
+    run.SB1Click();
+    EXPECT_EQ(ports.port(kCom3).baud, config::SpeedOfIndex(speed));
+  }
 }
 
 TEST_F(PollRunTest, SeparatorIsTheOneOfThePress) {

@@ -1,0 +1,267 @@
+#include "app/program_win.h"
+
+// after windows.h, which they need
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <vector>
+
+#include "app/workbook/workbook_launch_win.h"
+#include "base/cp1251.h"
+#include "base/executable_path.h"
+#include "config/profile_file_win.h"
+#include "config/settings_file.h"
+#include "config/start_with_windows.h"
+#include "ui/error_report_win.h"
+#include "ui/form_captions.h"
+#include "ui/message_dialog_win.h"
+#include "ui/resource_ids.h"
+#include "ui/splash/splash_win.h"
+
+namespace quorvel::app {
+
+namespace {
+
+// The splash's display time, in units of 600 ms.
+constexpr std::int32_t kSplashShowTime = 4;
+
+void ShowStartupError(const std::string& text) {
+  const std::u16string wide = cp1251::ToUtf16(text);
+  ::MessageBoxW(/*hWnd=*/nullptr, reinterpret_cast<const wchar_t*>(wide.c_str()), L"Error",
+                MB_OK | MB_ICONERROR);
+}
+
+// The command-line arguments after the program's name, in Windows-1251.
+std::vector<std::string> Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (list == nullptr) return arguments;
+  for (int i = 1; i < count; ++i)
+    arguments.push_back(cp1251::FromUtf16(reinterpret_cast<const char16_t*>(list[i])));
+  ::LocalFree(list);
+  return arguments;
+}
+
+}  // namespace
+
+ComApartment::ComApartment()
+    : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+
+ComApartment::~ComApartment() {
+  if (initialised_) ::CoUninitialize();
+}
+
+Program::Program(HINSTANCE instance)
+    : instance_(instance),
+      instance_name_(RegistrationName(ExecutablePath())),
+      main_form_{std::string(ui::kMainFormCaption), {}},
+      setup_form_{std::string(ui::kSetupFormCaption.view()), {}},
+      about_form_{std::string(ui::kAboutFormCaption.view()), {}},
+      bus_(ports_, clock_, pump_),
+      settings_(this),
+      settings_path_(config::SettingsPath(ExecutablePath())) {}
+
+Program::~Program() {
+  // The windows go first, the main window with the DDE items last of them;
+  // then the port, and the forms' topics.
+  about_.reset();
+  setup_.reset();
+  form_.reset();
+  value_items_.reset();
+  items_.reset();
+  bus_.ClosePorts();
+  if (forms_added_) {
+    for (const poll::DdeForm* form : {&main_form_, &setup_form_, &about_form_}) {
+      dde_->Manager().RemoveForm(form);
+    }
+  }
+  tray_.reset();
+}
+
+int Program::Run(int show) {
+  if (!StartDde()) return 1;
+  // The shell's message to re-add notification-area icons, before any window.
+  ::RegisterWindowMessageW(L"TaskbarCreated");
+  if (instance_name_.AlreadyRunning()) {
+    ::MessageBoxW(/*hWnd=*/nullptr, L"Нельзя запустить две копии программы c одинаковыми именами ",
+                  L"Error", MB_OK);
+    return 0;
+  }
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  for (const poll::DdeForm* form : {&main_form_, &setup_form_, &about_form_}) {
+    dde_->Manager().AddForm(form);
+  }
+  forms_added_ = true;
+  if (!CreateWindows(show)) return 1;
+  RunMessageLoop();
+  return 0;
+}
+
+bool Program::StartDde() {
+  std::uint32_t error = 0;
+  dde_ = poll::DdemlServer::Start(poll::ServiceName(ExecutablePath()), &error);
+  if (!dde_) ShowStartupError(poll::DdeStartupErrorMessage(error));
+  return dde_ != nullptr;
+}
+
+bool Program::CreateWindows(int show) {
+  form_ = std::make_unique<ui::TForm1>(instance_, settings_, *this);
+  panes_ = std::make_unique<ui::MainPaneSink>(*form_, settings_);
+  sinks_.Add(*panes_);
+  poll_ =
+      std::make_unique<poll::PollRun>(bus_, clock_, wall_clock_, pump_, settings_, *form_, sinks_);
+  if (!form_->Create(Arguments())) {
+    ShowStartupError("Cannot create the main window");
+    return false;
+  }
+  // The window's creation handler has run: now its DDE items.
+  items_ = std::make_unique<poll::DdeComponents>(dde_->Manager(), main_form_);
+  value_items_ = std::make_unique<poll::DdeValueItems>(*items_);
+  sinks_.Add(*value_items_);
+  // The notification area shows small icons: the small one, not a shrunk large one.
+  const auto icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(QUORVEL_ICON_ID),
+                                                    IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                    ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  tray_ = std::make_unique<ui::TrayIcon>(instance_, form_->Handle(), icon, ui::kApplicationTitle);
+  // The settings dialog's creation reads the stored settings and the table
+  // and applies them: the DDE names, the port name.
+  setup_ = std::make_unique<ui::TSetupForm>(instance_, form_->Handle(), form_->Images(), settings_,
+                                            *items_, *this);
+  if (!setup_->Create()) {
+    ShowStartupError("Cannot create the settings dialog");
+    return false;
+  }
+  about_ = std::make_unique<ui::TAboutForm>(instance_, form_->Handle());
+  if (!about_->Create()) {
+    ShowStartupError("Cannot create the About box");
+    return false;
+  }
+  form_->MoveTo(settings_.FormLeft(), settings_.FormTop());
+  form_->Show(show);
+  return true;
+}
+
+void Program::RunMessageLoop() {
+  // A WM_QUIT that a pump inside a handler took ends the loop as well.
+  pump_.set_dialog_window(form_->Handle());
+  MSG msg;
+  while (!pump_.quit_received() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (form_->Handle() != nullptr && ::IsDialogMessageW(form_->Handle(), &msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  pump_.set_dialog_window(nullptr);
+}
+
+HWND Program::Owner() const {
+  if (setup_ && setup_->Visible()) return setup_->Handle();
+  return form_ ? form_->Handle() : nullptr;
+}
+
+// config::SettingsEffects
+
+void Program::StartWithWindowsChanged(bool checked) {
+  config::RegisterStartWithWindows(checked, ExecutablePath());
+}
+
+void Program::DisplayChanging(int index) {
+  // The notification-area icon follows the display choice. A refusal of the
+  // shell is reported, and whatever was being done goes on (at start, the
+  // rest of the settings and the table still load).
+  if (!tray_) return;
+  if (const std::optional<std::string> error = tray_->SetActive(index == 1)) {
+    ui::ShowErrorReport(Owner(), *error);
+  }
+}
+
+// ui::MainFormHost
+
+void Program::ShowSplash() {
+  ui::TStartMark splash(instance_);
+  splash.SetShowTime(kSplashShowTime);
+  splash.SetPicture(ui::SplashPicture(instance_));
+  splash.SetTransparent(false);
+  try {
+    splash.SetActive(true);
+  } catch (const std::exception& error) {
+    ShowStartupError(error.what());
+  }
+}
+
+void Program::EnableWorkbookControls(bool enabled) {
+  if (setup_) setup_->EnableWorkbookControls(enabled);
+}
+
+void Program::OpenWorkbook() {
+  if (const std::optional<std::string> error = LaunchWorkbook(settings_.WorkbookPath())) {
+    const std::array<ui::DialogButton, 1> cancel{{{u"Cancel", IDCANCEL}}};
+    ui::ShowMessageDialog(form_->Handle(), u"Error", cp1251::ToUtf16(*error),
+                          ui::DialogIcon::kError, cancel);
+  }
+}
+
+void Program::ShowSetup() {
+  if (setup_) setup_->ShowModal();
+}
+
+void Program::ShowAbout() {
+  if (about_) about_->ShowModal();
+}
+
+std::optional<std::string> Program::ItemText(int index) {
+  if (!items_ || index >= items_->ItemCount()) return std::nullopt;
+  return items_->Item(index).Text();
+}
+
+std::optional<std::string> Program::SaveSettings() {
+  config::Win32ProfileFile profile(settings_path_);
+  // The table file records the grid that saved it.
+  const auto grid = static_cast<std::int32_t>(
+      reinterpret_cast<std::intptr_t>(setup_ ? setup_->GridHandle() : nullptr));
+  return config::WriteIni(profile, settings_, settings_path_, grid);
+}
+
+void Program::ReleaseItems() {
+  if (items_) items_->ReleaseItems();
+}
+
+void Program::ReleaseInstance() {
+  instance_name_.Release();
+}
+
+void Program::ReportError(const std::string& text) {
+  ui::ShowErrorReport(Owner(), text);
+}
+
+// ui::SetupFormHost: the settings dialog's boxes are owned by the dialog
+// while it shows (a box disables its owner until it closes, and gives it back
+// enabled), by the main window otherwise.
+
+void Program::ShowPortName(std::string_view name) {
+  form_->ShowPort(name);
+}
+
+void Program::FillSensorList() {
+  form_->FillSensorList();
+}
+
+void Program::Warn(ui::SetupWarning warning) {
+  const bool table = warning == ui::SetupWarning::kTableNotNumeric;
+  const std::array<ui::DialogButton, 1> button{
+      {table ? ui::DialogButton{u"Cancel", IDCANCEL} : ui::DialogButton{u"OK", IDOK}}};
+  ui::ShowMessageDialog(Owner(), u"Warning", cp1251::ToUtf16(ui::SetupWarningText(warning)),
+                        ui::DialogIcon::kWarning, button);
+}
+
+void Program::ReadSettingsFile() {
+  config::Win32ProfileFile profile(settings_path_);
+  config::ReadIni(profile, settings_);
+}
+
+}  // namespace quorvel::app

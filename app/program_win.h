@@ -1,0 +1,120 @@
+// The program: for its whole life it owns the DDE service and its items, the
+// bus link, the settings, the poll cycle with its sinks, and the windows,
+// and it is the host each window asks for what lies outside it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/single_instance_win.h"
+#include "bus/message_pump_win.h"
+#include "bus/more_com.h"
+#include "bus/serial_port_win.h"
+#include "config/settings.h"
+#include "poll/dde_components.h"
+#include "poll/dde_server_win.h"
+#include "poll/dde_value_items.h"
+#include "poll/poll_run.h"
+#include "poll/reading.h"
+#include "ui/main_form_win.h"
+#include "ui/main_panes.h"
+#include "ui/setup_form_rules.h"
+#include "ui/setup_form_win.h"
+#include "ui/tray/about_form_win.h"
+#include "ui/tray/tray_icon_win.h"
+
+namespace quorvel::app {
+
+// The thread's single-threaded COM apartment, for the workbook launch.
+class ComApartment {
+ public:
+  ComApartment();
+  ~ComApartment();
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialised_;
+};
+
+class Program final : public config::SettingsEffects,
+                      public ui::MainFormHost,
+                      public ui::SetupFormHost {
+ public:
+  explicit Program(HINSTANCE instance);
+  ~Program() override;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Starts the program, runs it until its main window closes and gives the
+  // process's exit code. A start that fails says why in a box.
+  int Run(int show);
+
+  // config::SettingsEffects
+  void StartWithWindowsChanged(bool checked) override;
+  void DisplayChanging(int index) override;
+
+  // ui::MainFormHost
+  void ShowSplash() override;
+  void EnableWorkbookControls(bool enabled) override;
+  void OpenWorkbook() override;
+  void ShowSetup() override;
+  void ShowAbout() override;
+  poll::PollRun& Poll() override { return *poll_; }
+  std::optional<std::string> ItemText(int index) override;
+  std::optional<std::string> SaveSettings() override;
+  void ReleaseItems() override;
+  void ReleaseInstance() override;
+  void ReportError(const std::string& text) override;
+
+  // ui::SetupFormHost
+  void ShowPortName(std::string_view name) override;
+  void FillSensorList() override;
+  void Warn(ui::SetupWarning warning) override;
+  void ReadSettingsFile() override;
+
+ private:
+  bool StartDde();
+  // The main window, its cycle and the DDE items, the notification-area
+  // icon, the settings dialog (whose creation reads the settings file) and
+  // the About box. False, with the reason shown, when one cannot be made.
+  bool CreateWindows(int show);
+  void RunMessageLoop();
+  // The window that owns a box shown now: the settings dialog while it
+  // shows, else the main window.
+  HWND Owner() const;
+
+  HINSTANCE instance_;
+  const ComApartment com_;
+  // The DDE manager comes before any window and goes last.
+  std::unique_ptr<poll::DdemlServer> dde_;
+  SingleInstance instance_name_;
+  // Every form's caption is a topic a connection may name, whether the form
+  // shows or not.
+  poll::DdeForm main_form_;
+  poll::DdeForm setup_form_;
+  poll::DdeForm about_form_;
+  bool forms_added_ = false;
+  bus::Win32PortDriver ports_;
+  bus::SteadyClock clock_;
+  bus::SystemWallClock wall_clock_;
+  bus::Win32MessagePump pump_;
+  bus::MoreCOM bus_;
+  config::Settings settings_;
+  const std::string settings_path_;
+  poll::ReadingSinks sinks_;
+  std::unique_ptr<ui::TForm1> form_;
+  std::unique_ptr<ui::MainPaneSink> panes_;
+  std::unique_ptr<poll::PollRun> poll_;
+  std::unique_ptr<poll::DdeComponents> items_;
+  std::unique_ptr<poll::DdeValueItems> value_items_;
+  std::unique_ptr<ui::TrayIcon> tray_;
+  std::unique_ptr<ui::TSetupForm> setup_;
+  std::unique_ptr<ui::TAboutForm> about_;
+};
+
+}  // namespace quorvel::app
