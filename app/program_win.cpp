@@ -129,8 +129,10 @@ bool Program::CreateWindows(int show) {
                                                     IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
                                                     ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   tray_ = std::make_unique<ui::TrayIcon>(instance_, form_->Handle(), icon, ui::kApplicationTitle);
-  // The settings dialog's creation reads the stored settings and the table
-  // and applies them: the DDE names, the port name.
+  // The stored settings and the table, read now that their effects find the
+  // icon; the settings dialog's creation applies them: the DDE names, the
+  // port name.
+  ReadSettingsFile();
   setup_ = std::make_unique<ui::TSetupForm>(instance_, form_->Handle(), form_->Images(), settings_,
                                             *items_, *this);
   if (!setup_->Create()) {
@@ -157,6 +159,11 @@ void Program::RunMessageLoop() {
     ::DispatchMessageW(&msg);
   }
   pump_.set_dialog_window(nullptr);
+}
+
+void Program::ReadSettingsFile() {
+  config::Win32ProfileFile profile(settings_path_);
+  config::ReadIni(profile, settings_);
 }
 
 HWND Program::Owner() const {
@@ -257,11 +264,6 @@ void Program::Warn(ui::SetupWarning warning) {
       {table ? ui::DialogButton{u"Cancel", IDCANCEL} : ui::DialogButton{u"OK", IDOK}}};
   ui::ShowMessageDialog(Owner(), u"Warning", cp1251::ToUtf16(ui::SetupWarningText(warning)),
                         ui::DialogIcon::kWarning, button);
-}
-
-void Program::ReadSettingsFile() {
-  config::Win32ProfileFile profile(settings_path_);
-  config::ReadIni(profile, settings_);
 }
 
 }  // namespace quorvel::app

@@ -75,15 +75,17 @@ class Program final : public config::SettingsEffects,
   void ShowPortName(std::string_view name) override;
   void FillSensorList() override;
   void Warn(ui::SetupWarning warning) override;
-  void ReadSettingsFile() override;
 
  private:
   bool StartDde();
   // The main window, its cycle and the DDE items, the notification-area
-  // icon, the settings dialog (whose creation reads the settings file) and
-  // the About box. False, with the reason shown, when one cannot be made.
+  // icon, the settings file read, the settings dialog and the About box;
+  // then the main window shows. False, with the reason shown, when a window
+  // cannot be made.
   bool CreateWindows(int show);
   void RunMessageLoop();
+  // Reads the settings file and the table into the settings.
+  void ReadSettingsFile();
   // The window that owns a box shown now: the settings dialog while it
   // shows, else the main window.
   HWND Owner() const;

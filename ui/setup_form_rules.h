@@ -28,8 +28,6 @@ class SetupFormHost {
   virtual void Warn(SetupWarning warning) = 0;
   // The program's general error report.
   virtual void ReportError(const std::string& text) = 0;
-  // Reads the settings file and the table into the settings.
-  virtual void ReadSettingsFile() = 0;
 };
 
 // The item names from the prefix, every value reset to " --.-"; then the

@@ -337,7 +337,6 @@ void TSetupForm::ReportError(const std::string& text) {
 // Handlers
 
 void TSetupForm::FormCreate() {
-  host_.ReadSettingsFile();
   ApplyStoredSettings(settings_, dde_, host_);
   FillControls();
 }

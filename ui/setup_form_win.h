@@ -7,7 +7,8 @@
 // when the user makes it, except the DDE item names and the topic, which
 // change on OK. Its controls only show the model; they are filled from it
 // when the dialog is made and each time it is shown. It is made once, hidden,
-// at start (its creation reads the settings file) and shown modally from the
+// at start, right after the program read the settings file (its creation
+// applies what was read to the DDE names), and shown modally from the
 // main window's menu; it closes only with a valid sensor table.
 #pragma once
 

@@ -24,7 +24,6 @@ class RecordingHost final : public SetupFormHost {
     events.push_back(warning == SetupWarning::kTableNotNumeric ? "warn table" : "warn workbook");
   }
   void ReportError(const std::string& text) override { events.push_back("error " + text); }
-  void ReadSettingsFile() override { events.emplace_back("read"); }
   Events events;
 };
 
