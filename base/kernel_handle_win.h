@@ -1,6 +1,6 @@
-// Owner of a kernel object handle whose empty value is NULL (events,
-// mutexes, processes, threads); CreateFile's handles use INVALID_HANDLE_VALUE
-// and have their own owner (bus/serial_port_win.h).
+// Owners of kernel object handles: those whose empty value is NULL (events,
+// mutexes, processes, threads) and those of CreateFile (files, ports), whose
+// empty value is INVALID_HANDLE_VALUE.
 #pragma once
 
 #include <windows.h>
@@ -9,11 +9,13 @@
 
 namespace quorvel {
 
-struct KernelHandleTraits {
+using UniqueKernelHandle = UniqueHandle<ClosedBy<HANDLE, ::CloseHandle>>;
+
+struct FileHandleTraits {
   using pointer = HANDLE;
-  static pointer Invalid() { return nullptr; }
+  static pointer Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(pointer handle) { ::CloseHandle(handle); }
 };
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
 }  // namespace quorvel

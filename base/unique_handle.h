@@ -41,4 +41,13 @@ class UniqueHandle {
   pointer handle_ = Traits::Invalid();
 };
 
+// The traits of most handles: empty when zero (or null), ended by one call of
+// `close` with the handle.
+template <typename Handle, auto close>
+struct ClosedBy {
+  using pointer = Handle;
+  static pointer Invalid() { return pointer{}; }
+  static void Close(pointer handle) { close(handle); }
+};
+
 }  // namespace quorvel

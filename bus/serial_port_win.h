@@ -3,19 +3,11 @@
 
 #include <windows.h>
 
-#include "base/unique_handle.h"
+#include "base/kernel_handle_win.h"
 #include "bus/line_settings.h"
 #include "bus/port_driver.h"
 
 namespace quorvel::bus {
-
-// Owner of a handle from CreateFile, whose empty value is INVALID_HANDLE_VALUE.
-struct FileHandleTraits {
-  using pointer = HANDLE;
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE handle) { ::CloseHandle(handle); }
-};
-using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 
 // Copies the line settings into a device control block, every field set.
 void FillDcb(const LineSettings& settings, DCB& dcb);

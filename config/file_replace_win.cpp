@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/kernel_handle_win.h"
+
 namespace quorvel::config {
 
 bool ReplaceFileWith(const std::string& temp_path, const std::string& target_path,
@@ -23,10 +25,10 @@ bool ReplaceFileWith(const std::string& temp_path, const std::string& target_pat
 }
 
 NewFileResult WriteNewFile(const std::string& path, std::string_view content) {
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, /*dwShareMode=*/0,
-                                    /*lpSecurityAttributes=*/nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, /*dwShareMode=*/0,
+                                      /*lpSecurityAttributes=*/nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr));
+  if (!file) {
     const DWORD code = ::GetLastError();
     return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? NewFileResult::kExists
                                                                      : NewFileResult::kFailed;
@@ -36,12 +38,13 @@ NewFileResult WriteNewFile(const std::string& path, std::string_view content) {
   while (written && done < content.size()) {
     DWORD wrote = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
-    written = ::WriteFile(file, content.data() + done, chunk, &wrote, /*lpOverlapped=*/nullptr) &&
-              wrote > 0;
+    written =
+        ::WriteFile(file.get(), content.data() + done, chunk, &wrote, /*lpOverlapped=*/nullptr) &&
+        wrote > 0;
     done += wrote;
   }
-  written = written && ::FlushFileBuffers(file);
-  ::CloseHandle(file);
+  written = written && ::FlushFileBuffers(file.get());
+  file.reset();  // closed before it may be deleted
   if (written) return NewFileResult::kWritten;
   ::DeleteFileA(path.c_str());
   return NewFileResult::kFailed;

@@ -7,12 +7,7 @@ namespace quorvel::config {
 
 namespace {
 
-struct RegistryKeyTraits {
-  using pointer = HKEY;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer key) { ::RegCloseKey(key); }
-};
-using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
+using UniqueRegistryKey = UniqueHandle<ClosedBy<HKEY, ::RegCloseKey>>;
 
 }  // namespace
 

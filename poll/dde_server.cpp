@@ -182,12 +182,16 @@ bool TDdeMgr::StartAdvise(TDdeSrvrConv& conversation, std::string_view item_name
   auto link = std::make_unique<TDdeSrvrItem>();
   link->conversation = &conversation;
   link->item_name = std::string(item_name);
-  link->item_handle = platform_.CreateString(item_name);
+  link->item_handle = MakeString(item_name);
   link->item = item;
   conversation.links.push_back(std::move(link));
-  if (conversation.topic_handle == 0)
-    conversation.topic_handle = platform_.CreateString(conversation.topic);
+  if (!conversation.topic_handle) conversation.topic_handle = MakeString(conversation.topic);
   return true;
+}
+
+PlatformString TDdeMgr::MakeString(std::string_view text) {
+  const DdeString handle = platform_.CreateString(text);
+  return handle != 0 ? PlatformString({&platform_, handle}) : PlatformString();
 }
 
 std::optional<std::string> TDdeMgr::Serve(TDdeSrvrConv& conversation, DdeString item_handle,
@@ -195,7 +199,7 @@ std::optional<std::string> TDdeMgr::Serve(TDdeSrvrConv& conversation, DdeString 
   const TDdeServerItem* item = nullptr;
   bool linked = false;
   for (const auto& link : conversation.links) {
-    if (platform_.SameString(link->item_handle, item_handle)) {
+    if (platform_.SameString(link->item_handle.get().handle, item_handle)) {
       item = link->item;
       linked = true;
       break;
@@ -222,16 +226,14 @@ bool TDdeMgr::Execute(const TDdeSrvrConv& conversation, bool data_accessible) co
 void TDdeMgr::StopAdvise(TDdeSrvrConv& conversation, DdeString item_handle) {
   auto& links = conversation.links;
   const auto found = std::find_if(links.begin(), links.end(), [&](const auto& link) {
-    return platform_.SameString(link->item_handle, item_handle);
+    return platform_.SameString(link->item_handle.get().handle, item_handle);
   });
   if (found == links.end()) return;
-  platform_.FreeString((*found)->item_handle);
   links.erase(found);
 }
 
 void TDdeMgr::Release(TDdeSrvrConv& conversation) {
-  for (const auto& link : conversation.links) platform_.FreeString(link->item_handle);
-  if (conversation.topic_handle != 0) platform_.FreeString(conversation.topic_handle);
+  // The record's string handles go with it.
   std::erase_if(conversations_, [&](const auto& c) { return c.get() == &conversation; });
 }
 
@@ -268,7 +270,8 @@ void TDdeMgr::PostChange(const TDdeServerItem& item) {
     if (!SameName(conversation->topic, topic)) continue;
     for (const auto& link : conversation->links) {
       if (link->item_name == item.Name()) {
-        platform_.PostAdvise(conversation->topic_handle, link->item_handle);
+        platform_.PostAdvise(conversation->topic_handle.get().handle,
+                             link->item_handle.get().handle);
         return;
       }
     }

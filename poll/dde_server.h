@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/unique_handle.h"
+
 namespace quorvel::poll {
 
 inline constexpr std::uint32_t kCfText = 1;
@@ -38,6 +40,18 @@ class DdePlatform {
   virtual void PostAdvise(DdeString topic, DdeString item) = 0;
   virtual void Disconnect(DdeConversation conversation) = 0;
 };
+
+// A string handle the manager made, freed through the platform that made it.
+struct PlatformStringTraits {
+  struct pointer {
+    DdePlatform* platform = nullptr;
+    DdeString handle = 0;
+    bool operator==(const pointer&) const = default;
+  };
+  static pointer Invalid() { return {}; }
+  static void Close(pointer string) { string.platform->FreeString(string.handle); }
+};
+using PlatformString = UniqueHandle<PlatformStringTraits>;
 
 class TDdeMgr;
 class TDdeServerItem;
@@ -108,14 +122,14 @@ struct TDdeSrvrConv;
 struct TDdeSrvrItem {
   TDdeSrvrConv* conversation;
   std::string item_name;
-  DdeString item_handle;
+  PlatformString item_handle;
   TDdeServerItem* item;  // null once the item is released
 };
 
 // An open conversation.
 struct TDdeSrvrConv {
   std::string topic;
-  DdeString topic_handle = 0;              // made with the first advise link
+  PlatformString topic_handle;             // made with the first advise link
   const DdeForm* form = nullptr;           // when a form's caption matched
   TDdeServerConv* topic_object = nullptr;  // when a topic object matched
   DdeConversation handle = 0;
@@ -190,6 +204,8 @@ class TDdeMgr {
   void ForgetTopic(TDdeServerConv* topic);
   void ForgetItem(TDdeServerItem* item);
   void Release(TDdeSrvrConv& conversation);
+  // Empty when the platform could not make it.
+  PlatformString MakeString(std::string_view text);
 
   DdePlatform& platform_;
   std::vector<TDdeServerConv*> topics_;

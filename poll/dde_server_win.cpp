@@ -1,5 +1,6 @@
 #include "poll/dde_server_win.h"
 
+#include <utility>
 #include <vector>
 
 #include "poll/posted_data_release_win.h"
@@ -22,42 +23,47 @@ DdeString AsString(HSZ handle) {
 
 std::unique_ptr<DdemlServer> DdemlServer::Start(const std::string& service_name,
                                                 std::uint32_t* error_code) {
-  DWORD instance = 0;
+  DWORD made = 0;
   // Standard application class, no filter: every transaction reaches us.
-  const UINT result = ::DdeInitializeA(&instance, &DdemlServer::Callback, /*afCmd=*/0, 0);
+  const UINT result = ::DdeInitializeA(&made, &DdemlServer::Callback, /*afCmd=*/0, 0);
   if (result != DMLERR_NO_ERROR) {
     if (error_code != nullptr) *error_code = result;
     return nullptr;
   }
-  std::unique_ptr<DdemlServer> server(new DdemlServer(instance));
+  UniqueDdeInstance instance(made);  // owned first: a failed allocation must not keep it
+  std::unique_ptr<DdemlServer> server(new DdemlServer(std::move(instance)));
   server->release_posted_data_ = PostedDataRelease::Install();
-  server->service_ = ::DdeCreateStringHandleA(instance, service_name.c_str(), CP_WINANSI);
-  ::DdeNameService(instance, server->service_, /*hsz2=*/nullptr, DNS_REGISTER);
+  if (const HSZ service = ::DdeCreateStringHandleA(made, service_name.c_str(), CP_WINANSI)) {
+    server->service_.reset({made, service});
+  }
+  ::DdeNameService(made, server->service_.get().hsz, /*hsz2=*/nullptr, DNS_REGISTER);
   // A thread timer: it fires wherever this thread dispatches messages.
   server->sweep_timer_ = ::SetTimer(/*hWnd=*/nullptr, 0, 1000, &DdemlServer::SweepTimer);
   return server;
 }
 
-DdemlServer::DdemlServer(DWORD instance) : instance_(instance) {
+DdemlServer::DdemlServer(UniqueDdeInstance instance) : instance_(std::move(instance)) {
   g_server = this;
 }
 
 DdemlServer::~DdemlServer() {
   if (sweep_timer_ != 0) ::KillTimer(/*hWnd=*/nullptr, sweep_timer_);
   manager_.DisconnectAll();
-  if (last_answer_ != nullptr) ::DdeFreeDataHandle(last_answer_);
-  ::DdeNameService(instance_, service_, /*hsz2=*/nullptr, DNS_UNREGISTER);
-  if (service_ != nullptr) ::DdeFreeStringHandle(instance_, service_);
-  ::DdeUninitialize(instance_);
+  // Here rather than as members go: the service is withdrawn between them,
+  // and DDEML may call back while it ends, which still reaches this server.
+  last_answer_.reset();
+  ::DdeNameService(instance_.get(), service_.get().hsz, /*hsz2=*/nullptr, DNS_UNREGISTER);
+  service_.reset();
+  instance_.reset();
   g_server = nullptr;
 }
 
 DdeString DdemlServer::CreateString(std::string_view text) {
-  return AsString(::DdeCreateStringHandleA(instance_, std::string(text).c_str(), CP_WINANSI));
+  return AsString(::DdeCreateStringHandleA(instance_.get(), std::string(text).c_str(), CP_WINANSI));
 }
 
 void DdemlServer::FreeString(DdeString handle) {
-  if (handle != 0) ::DdeFreeStringHandle(instance_, AsHsz(handle));
+  if (handle != 0) ::DdeFreeStringHandle(instance_.get(), AsHsz(handle));
 }
 
 bool DdemlServer::SameString(DdeString a, DdeString b) {
@@ -66,7 +72,7 @@ bool DdemlServer::SameString(DdeString a, DdeString b) {
 
 void DdemlServer::PostAdvise(DdeString topic, DdeString item) {
   const PostedDataRelease release(release_posted_data_ && ClientsElsewhere());
-  ::DdePostAdvise(instance_, AsHsz(topic), AsHsz(item));
+  ::DdePostAdvise(instance_.get(), AsHsz(topic), AsHsz(item));
 }
 
 bool DdemlServer::ClientsElsewhere() const {
@@ -95,7 +101,7 @@ void DdemlServer::Disconnect(DdeConversation conversation) {
 std::string DdemlServer::Query(HSZ handle) const {
   if (handle == nullptr) return {};
   char text[4096];
-  const DWORD length = ::DdeQueryStringA(instance_, handle, text, sizeof text, CP_WINANSI);
+  const DWORD length = ::DdeQueryStringA(instance_.get(), handle, text, sizeof text, CP_WINANSI);
   return std::string(text, length < sizeof text ? length : sizeof text - 1);
 }
 
@@ -107,7 +113,7 @@ TDdeSrvrConv* DdemlServer::Record(HCONV conversation) const {
 }
 
 bool DdemlServer::ServiceMatches(HSZ service) const {
-  return service == nullptr || ::DdeCmpStringHandles(service, service_) == 0;
+  return service == nullptr || ::DdeCmpStringHandles(service, service_.get().hsz) == 0;
 }
 
 void CALLBACK DdemlServer::SweepTimer(HWND /*window*/, UINT /*message*/, UINT_PTR /*id*/,
@@ -155,9 +161,9 @@ HDDEDATA DdemlServer::Answer(UINT type, UINT format, HCONV conversation, HSZ hsz
         return nullptr;
       }
       // One (service, topic) pair and the empty pair that ends the list.
-      HSZPAIR pairs[2] = {{service_, hsz1}, {nullptr, nullptr}};
-      return ::DdeCreateDataHandle(instance_, reinterpret_cast<LPBYTE>(pairs), sizeof pairs, 0,
-                                   /*hszItem=*/nullptr, CF_TEXT, /*afCmd=*/0);
+      HSZPAIR pairs[2] = {{service_.get().hsz, hsz1}, {nullptr, nullptr}};
+      return ::DdeCreateDataHandle(instance_.get(), reinterpret_cast<LPBYTE>(pairs), sizeof pairs,
+                                   /*cbOff=*/0, /*hszItem=*/nullptr, CF_TEXT, /*afCmd=*/0);
     }
 
     case XTYP_CONNECT_CONFIRM: {
@@ -189,12 +195,10 @@ HDDEDATA DdemlServer::Answer(UINT type, UINT format, HCONV conversation, HSZ hsz
       // copied it by then, and some DDEML builds never free an answer handed
       // over (after 32768 of them no request is served any more).
       std::string bytes = *served;
-      HDDEDATA answer =
-          ::DdeCreateDataHandle(instance_, reinterpret_cast<LPBYTE>(bytes.data()),
-                                static_cast<DWORD>(bytes.size()), 0, hsz2, format, HDATA_APPOWNED);
-      if (last_answer_ != nullptr) ::DdeFreeDataHandle(last_answer_);
-      last_answer_ = answer;
-      return answer;
+      last_answer_.reset(
+          ::DdeCreateDataHandle(instance_.get(), reinterpret_cast<LPBYTE>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()), 0, hsz2, format, HDATA_APPOWNED));
+      return last_answer_.get();
     }
 
     case XTYP_POKE: {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "poll/dde_server.h"
+#include "poll/ddeml_handles_win.h"
 
 namespace quorvel::poll {
 
@@ -26,7 +27,7 @@ class DdemlServer final : public DdePlatform {
   DdemlServer& operator=(const DdemlServer&) = delete;
 
   TDdeMgr& Manager() { return manager_; }
-  DWORD Instance() const { return instance_; }
+  DWORD Instance() const { return instance_.get(); }
 
   DdeString CreateString(std::string_view text) override;
   void FreeString(DdeString handle) override;
@@ -35,7 +36,7 @@ class DdemlServer final : public DdePlatform {
   void Disconnect(DdeConversation conversation) override;
 
  private:
-  explicit DdemlServer(DWORD instance);
+  explicit DdemlServer(UniqueDdeInstance instance);
   // Every second: conversations whose client window is gone are released.
   static void CALLBACK SweepTimer(HWND window, UINT message, UINT_PTR id, DWORD time);
   static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2,
@@ -47,10 +48,11 @@ class DdemlServer final : public DdePlatform {
   // Whether every conversation's client window belongs to another process.
   bool ClientsElsewhere() const;
 
-  DWORD instance_;
-  HSZ service_ = nullptr;
+  // The handles go before the instance they belong to.
+  UniqueDdeInstance instance_;
+  UniqueDdeString service_;
   UINT_PTR sweep_timer_ = 0;
-  HDDEDATA last_answer_ = nullptr;    // the last answer to a request, ours to free
+  UniqueDdeData last_answer_;         // the last answer to a request
   bool release_posted_data_ = false;  // see PostedDataRelease
   TDdeMgr manager_{*this};
 };

@@ -16,14 +16,14 @@ using GlobalAllocFunction = HGLOBAL(WINAPI*)(UINT, SIZE_T);
 GlobalAllocFunction g_global_alloc = nullptr;
 unsigned long long g_released = 0;
 // Where this thread notes the blocks DDEML allocates; null: not noting.
-thread_local std::vector<HGLOBAL>* t_noted = nullptr;
+thread_local std::vector<NotedBlock>* t_noted = nullptr;
 
 HGLOBAL WINAPI NotingGlobalAlloc(UINT flags, SIZE_T bytes) {
   const HGLOBAL block = g_global_alloc(flags, bytes);
   constexpr UINT kPostedData = GMEM_MOVEABLE | GMEM_DDESHARE;
   if (block != nullptr && t_noted != nullptr && (flags & kPostedData) == kPostedData) {
     try {
-      t_noted->push_back(block);
+      t_noted->emplace_back(block);
     } catch (...) {
       // Not noted: it stays allocated, as it would without us.
     }
@@ -106,12 +106,14 @@ PostedDataRelease::PostedDataRelease(bool active) : outer_(t_noted) {
   if (active && g_global_alloc != nullptr) t_noted = &noted_;
 }
 
-PostedDataRelease::~PostedDataRelease() {
-  t_noted = outer_;
+void NotedBlockTraits::Close(pointer block) {
   // A block DDEML freed itself (a post that failed) is no longer valid.
-  for (HGLOBAL block : noted_) {
-    if (::GlobalSize(block) != 0 && ::GlobalFree(block) == nullptr) ++g_released;
-  }
+  if (::GlobalSize(block) != 0 && ::GlobalFree(block) == nullptr) ++g_released;
+}
+
+PostedDataRelease::~PostedDataRelease() {
+  // Noting stops before the noted blocks go with noted_.
+  t_noted = outer_;
 }
 
 PostedDataRelease::Pause::Pause() : paused_(t_noted) {

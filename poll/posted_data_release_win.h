@@ -16,7 +16,18 @@
 
 #include <vector>
 
+#include "base/unique_handle.h"
+
 namespace quorvel::poll {
+
+// A block of DDEML's that a PostedDataRelease noted: freed at its end unless
+// DDEML has freed it already.
+struct NotedBlockTraits {
+  using pointer = HGLOBAL;
+  static pointer Invalid() { return nullptr; }
+  static void Close(pointer block);
+};
+using NotedBlock = UniqueHandle<NotedBlockTraits>;
 
 class PostedDataRelease {
  public:
@@ -48,12 +59,12 @@ class PostedDataRelease {
     Pause& operator=(const Pause&) = delete;
 
    private:
-    std::vector<HGLOBAL>* paused_;
+    std::vector<NotedBlock>* paused_;
   };
 
  private:
-  std::vector<HGLOBAL> noted_;
-  std::vector<HGLOBAL>* outer_;
+  std::vector<NotedBlock> noted_;
+  std::vector<NotedBlock>* outer_;
 };
 
 }  // namespace quorvel::poll

@@ -1,6 +1,7 @@
 // Owners of GDI objects (fonts, bitmaps: DeleteObject at the end), of
-// memory device contexts, of the screen's device context and of icons; and
-// the 32-bit top-down bitmap that the program draws into and reads back.
+// memory device contexts, of the screen's and a window's device context and
+// of icons; and the 32-bit top-down bitmap that the program draws into and
+// reads back.
 #pragma once
 
 #include <windows.h>
@@ -11,31 +12,14 @@
 
 namespace quorvel::ui {
 
-template <typename Handle>
-struct GdiObjectTraits {
-  using pointer = Handle;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer object) { ::DeleteObject(object); }
-};
-
-using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueFont = UniqueHandle<ClosedBy<HFONT, ::DeleteObject>>;
+using UniqueBitmap = UniqueHandle<ClosedBy<HBITMAP, ::DeleteObject>>;
 
 // A memory device context from CreateCompatibleDC: DeleteDC at the end.
-struct MemoryDcTraits {
-  using pointer = HDC;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer dc) { ::DeleteDC(dc); }
-};
-using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueMemoryDc = UniqueHandle<ClosedBy<HDC, ::DeleteDC>>;
 
 // An icon that was made (not loaded shared): DestroyIcon at the end.
-struct IconTraits {
-  using pointer = HICON;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer icon) { ::DestroyIcon(icon); }
-};
-using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueIcon = UniqueHandle<ClosedBy<HICON, ::DestroyIcon>>;
 
 // The screen's device context from GetDC(nullptr): ReleaseDC at the end.
 struct ScreenDcTraits {
@@ -44,6 +28,23 @@ struct ScreenDcTraits {
   static void Close(pointer dc) { ::ReleaseDC(/*hWnd=*/nullptr, dc); }
 };
 using UniqueScreenDc = UniqueHandle<ScreenDcTraits>;
+
+// A window's device context from GetDC(window), released to that window.
+struct WindowDcTraits {
+  struct pointer {
+    HWND window = nullptr;
+    HDC dc = nullptr;
+    bool operator==(const pointer&) const = default;
+  };
+  static pointer Invalid() { return {}; }
+  static void Close(pointer got) { ::ReleaseDC(got.window, got.dc); }
+};
+using UniqueWindowDc = UniqueHandle<WindowDcTraits>;
+
+inline UniqueWindowDc GetWindowDc(HWND window) {
+  const HDC dc = ::GetDC(window);
+  return dc != nullptr ? UniqueWindowDc({window, dc}) : UniqueWindowDc();
+}
 
 // A 32-bit DIB section whose `pixels` are width x height 0x00RRGGBB values
 // from the top row down (rows of 32-bit pixels need no padding); empty when

@@ -16,10 +16,6 @@ constexpr int kImageCount = 9;
 
 }  // namespace
 
-ImageList::~ImageList() {
-  if (list_ != nullptr) ::ImageList_Destroy(list_);
-}
-
 bool ImageList::Load(HINSTANCE instance, COLORREF background) {
   // The resource is a 32-bit DIB with straight alpha; the list is built
   // colour plus mask, which every version of the common controls draws.
@@ -67,9 +63,9 @@ bool ImageList::Load(HINSTANCE instance, COLORREF background) {
   const UniqueBitmap transparent(::CreateBitmap(kWidth, kImageSize, 1, 1, mask.data()));
   if (!transparent) return false;
 
-  list_ = ::ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0);
-  if (list_ == nullptr) return false;
-  return ::ImageList_Add(list_, image.bitmap.get(), transparent.get()) == 0;
+  list_.reset(::ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0));
+  if (!list_) return false;
+  return ::ImageList_Add(list_.get(), image.bitmap.get(), transparent.get()) == 0;
 }
 
 }  // namespace quorvel::ui

@@ -6,6 +6,8 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include "base/unique_handle.h"
+
 namespace quorvel::ui {
 
 enum ImageIndex : int {
@@ -25,18 +27,13 @@ inline constexpr int kImageSize = 16;
 // Owns the image list made from the images resource.
 class ImageList {
  public:
-  ImageList() = default;
-  ~ImageList();
-  ImageList(const ImageList&) = delete;
-  ImageList& operator=(const ImageList&) = delete;
-
   // Loads the images, their soft edges blended over `background`, with a
   // mask where they are transparent. False when the resource is missing.
   bool Load(HINSTANCE instance, COLORREF background);
-  HIMAGELIST get() const { return list_; }
+  HIMAGELIST get() const { return list_.get(); }
 
  private:
-  HIMAGELIST list_ = nullptr;
+  UniqueHandle<ClosedBy<HIMAGELIST, ::ImageList_Destroy>> list_;
 };
 
 }  // namespace quorvel::ui

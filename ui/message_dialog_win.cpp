@@ -160,7 +160,8 @@ int ButtonWidth(HDC dc, const DialogButton& button) noexcept {
 // Sizes the text and the buttons with the font, places every control, and
 // sizes the dialog around them, centred on the work area of its screen.
 void LayOut(HWND dialog, const DialogState& state) noexcept {
-  const HDC dc = ::GetDC(dialog);
+  UniqueWindowDc owned_dc = GetWindowDc(dialog);
+  const HDC dc = owned_dc.get().dc;
   const HGDIOBJ old_font = state.font != nullptr ? ::SelectObject(dc, state.font) : nullptr;
 
   // The static draws with DT_WORDBREAK | DT_EXPANDTABS (| DT_NOPREFIX with
@@ -201,7 +202,7 @@ void LayOut(HWND dialog, const DialogState& state) noexcept {
   }
 
   if (old_font != nullptr) ::SelectObject(dc, old_font);
-  ::ReleaseDC(dialog, dc);
+  owned_dc.reset();  // measured: given back before the dialog moves
 
   RECT frame{0, 0, client_width, client_height};
   ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(dialog, GWL_STYLE)),

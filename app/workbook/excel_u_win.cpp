@@ -7,10 +7,13 @@
 
 #include "app/workbook/workbook_errors.h"
 #include "base/cp1251.h"
+#include "base/local_memory_win.h"
 
 namespace quorvel::workbook {
 
 namespace {
+
+using UniqueBstr = UniqueHandle<ClosedBy<BSTR, ::SysFreeString>>;
 
 // The system's text for a code, in Windows-1251; empty when it has none.
 std::string SystemText(HRESULT code) {
@@ -19,10 +22,9 @@ std::string SystemText(HRESULT code) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       /*lpSource=*/nullptr, static_cast<DWORD>(code), /*dwLanguageId=*/0,
       reinterpret_cast<wchar_t*>(&buffer), /*nSize=*/0, /*Arguments=*/nullptr);
+  const UniqueLocalMemory owned(buffer);
   if (buffer == nullptr) return {};
-  std::string text = cp1251::FromUtf16({reinterpret_cast<const char16_t*>(buffer), length});
-  ::LocalFree(buffer);
-  return text;
+  return cp1251::FromUtf16({reinterpret_cast<const char16_t*>(buffer), length});
 }
 
 [[noreturn]] void ThrowCode(HRESULT code) {
@@ -110,14 +112,15 @@ void Call(IDispatch* object, const wchar_t* name, WORD kind, VARIANT* argument, 
   HRESULT code = hr;
   if (hr == DISP_E_EXCEPTION) {
     if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
-    if (info.bstrDescription != nullptr) {
+    // The server's texts are the caller's to free.
+    const UniqueBstr source(info.bstrSource);
+    const UniqueBstr server_description(info.bstrDescription);
+    const UniqueBstr help_file(info.bstrHelpFile);
+    if (server_description) {
       description = cp1251::FromUtf16({reinterpret_cast<const char16_t*>(info.bstrDescription),
                                        ::SysStringLen(info.bstrDescription)});
     }
     if (info.scode != 0) code = info.scode;
-    ::SysFreeString(info.bstrSource);
-    ::SysFreeString(info.bstrDescription);
-    ::SysFreeString(info.bstrHelpFile);
   }
   throw OleFailure(CallMessage(description, static_cast<std::uint32_t>(code), SystemText(code)));
 }

@@ -102,8 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TDdeSrvrConv& conversation = manager.ConfirmConnection(kTopic, 1);
     Check(manager.StartAdvise(conversation, "S1", kCfText));
     Check(manager.StartAdvise(conversation, "S2", kCfText));
-    const DdeString links[kItems] = {conversation.links[0]->item_handle,
-                                     conversation.links[1]->item_handle};
+    const DdeString links[kItems] = {conversation.links[0]->item_handle.get().handle,
+                                     conversation.links[1]->item_handle.get().handle};
     const std::string before[kItems] = {std::string(" --.-\r\n\0", 8),
                                         std::string("12.5\r\n\0", 7)};
 

@@ -124,7 +124,7 @@ TEST_F(DdeServerTest, TwoClientsOnOneItemGetOnePostReachingBoth) {
   ASSERT_TRUE(manager.StartAdvise(second, "S3", kCfText));
   components.Item(2).SetText("7");
   EXPECT_EQ(platform.posts.size(), 1u);  // DDEML sends an advise request to every loop
-  EXPECT_EQ(manager.Serve(second, second.links[0]->item_handle, "S3", kCfText),
+  EXPECT_EQ(manager.Serve(second, second.links[0]->item_handle.get().handle, "S3", kCfText),
             std::string("7\r\n\0", 4));
 }
 
@@ -132,7 +132,7 @@ TEST_F(DdeServerTest, AdviseNeedsTextAndAKnownItem) {
   TDdeSrvrConv& conversation = Connect("ZORVIK");
   EXPECT_FALSE(manager.StartAdvise(conversation, "S1", 2));
   EXPECT_FALSE(manager.StartAdvise(conversation, "s1", kCfText));
-  EXPECT_EQ(conversation.topic_handle, 0u);
+  EXPECT_EQ(conversation.topic_handle.get().handle, 0u);
   EXPECT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
   EXPECT_TRUE(manager.StartAdvise(conversation, "S2", kCfText));
   EXPECT_EQ(platform.Held(), 3);  // one topic handle, two item handles
@@ -143,8 +143,9 @@ TEST_F(DdeServerTest, PokeSetsTheLinesAndAdvises) {
   ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
   EXPECT_TRUE(manager.Poke(conversation, "S1", kCfText, std::string("12\r\n34\0junk", 11)));
   EXPECT_EQ(components.Item(0).Text(), "12");
-  EXPECT_EQ(manager.Serve(conversation, conversation.links[0]->item_handle, "S1", kCfText),
-            std::string("12\r\n34\r\n\0", 9));
+  EXPECT_EQ(
+      manager.Serve(conversation, conversation.links[0]->item_handle.get().handle, "S1", kCfText),
+      std::string("12\r\n34\r\n\0", 9));
   EXPECT_EQ(platform.posts.size(), 1u);
   EXPECT_FALSE(manager.Poke(conversation, "S1", 2, "5"));
   EXPECT_FALSE(manager.Poke(conversation, "S9999", kCfText, "5"));
@@ -167,8 +168,9 @@ TEST_F(DdeServerTest, AfterAnItemRenameALinkUnderTheOldNameServesTheItem) {
   ASSERT_FALSE(components.NameItems("T"));
   components.Item(0).SetText("8");
   EXPECT_TRUE(platform.posts.empty());  // the link's name is gone
-  EXPECT_EQ(manager.Serve(conversation, conversation.links[0]->item_handle, "S1", kCfText),
-            std::string("8\r\n\0", 4));
+  EXPECT_EQ(
+      manager.Serve(conversation, conversation.links[0]->item_handle.get().handle, "S1", kCfText),
+      std::string("8\r\n\0", 4));
   EXPECT_FALSE(manager.Serve(conversation, ClientHandle("S2"), "S2", kCfText));
   EXPECT_TRUE(manager.Serve(conversation, ClientHandle("T2"), "T2", kCfText));
 }
@@ -219,7 +221,7 @@ TEST(SameName, LatinAndCyrillicWithoutRegardToCase) {
 TEST_F(DdeServerTest, ReleasedItemsAreNoLongerServed) {
   TDdeSrvrConv& conversation = Connect("ZORVIK");
   ASSERT_TRUE(manager.StartAdvise(conversation, "S1", kCfText));
-  const DdeString linked = conversation.links[0]->item_handle;
+  const DdeString linked = conversation.links[0]->item_handle.get().handle;
   components.ReleaseItems();
   EXPECT_TRUE(window.items.empty());
   EXPECT_FALSE(manager.Serve(conversation, linked, "S1", kCfText));

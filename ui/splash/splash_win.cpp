@@ -16,12 +16,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TMark";
 
-struct WindowTraits {
-  using pointer = HWND;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer window) { ::DestroyWindow(window); }
-};
-using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueWindow = UniqueHandle<ClosedBy<HWND, ::DestroyWindow>>;
 
 std::runtime_error Failure(const char* call, DWORD error) {
   return std::runtime_error(std::string("Splash: ") + call + " failed, error " +

@@ -30,15 +30,9 @@ constexpr wchar_t kMakerMail[] = L"support@quorvel.example";
 
 constexpr COLORREF kVisitedColour = RGB(128, 0, 128);
 
-struct WindowDcTraits {
-  using pointer = HDC;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer dc) { ::ReleaseDC(/*hWnd=*/nullptr, dc); }
-};
-
 // The width of a line of text in the font, as an auto-sized label has it.
 int TextWidth(HFONT font, const wchar_t* text) {
-  const UniqueHandle<WindowDcTraits> dc(::GetDC(/*hWnd=*/nullptr));
+  const UniqueScreenDc dc(::GetDC(/*hWnd=*/nullptr));
   const HGDIOBJ old = ::SelectObject(dc.get(), font);
   SIZE size{};
   ::GetTextExtentPoint32W(dc.get(), text, ::lstrlenW(text), &size);

@@ -1,5 +1,6 @@
 #include "ui/tray/about_logo_win.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -36,6 +37,9 @@ UniqueBitmap MakeAboutLogo(HICON icon) {
   const std::vector<Rgb> pixels = DrawIcon(icon);
   if (pixels.empty()) return {};
   const IndexedImage image = ReduceColours(pixels);
+  const std::vector<std::uint8_t> table = ColourTable(image);
+  const std::vector<std::uint8_t> rows = PaddedRows(image, kLogoWidth);
+  if (rows.size() != RowStride8(kLogoWidth) * kLogoHeight) return {};
 
   struct {
     BITMAPINFOHEADER header;
@@ -48,22 +52,13 @@ UniqueBitmap MakeAboutLogo(HICON icon) {
   info.header.biBitCount = 8;
   info.header.biCompression = BI_RGB;
   info.header.biClrUsed = static_cast<DWORD>(image.palette.size());
-  for (std::size_t i = 0; i < image.palette.size(); ++i) {
-    const Rgb colour = image.palette[i];
-    info.colours[i] = RGBQUAD{static_cast<BYTE>(colour), static_cast<BYTE>(colour >> 8),
-                              static_cast<BYTE>(colour >> 16), 0};
-  }
+  // RGBQUAD is the table's entry; at most 256 of them.
+  std::memcpy(info.colours, table.data(), std::min(table.size(), sizeof info.colours));
   void* bits = nullptr;
   UniqueBitmap logo(::CreateDIBSection(/*hdc=*/nullptr, reinterpret_cast<BITMAPINFO*>(&info),
                                        DIB_RGB_COLORS, &bits, /*hSection=*/nullptr, 0));
   if (!logo) return {};
-  // Rows of an 8-bit DIB are padded to whole 32-bit words.
-  constexpr int kStride = (kLogoWidth + 3) / 4 * 4;
-  auto* rows = static_cast<std::uint8_t*>(bits);
-  for (int y = 0; y < kLogoHeight; ++y) {
-    std::memcpy(rows + static_cast<std::size_t>(y) * kStride,
-                image.indices.data() + static_cast<std::size_t>(y) * kLogoWidth, kLogoWidth);
-  }
+  std::memcpy(bits, rows.data(), rows.size());
   return logo;
 }
 

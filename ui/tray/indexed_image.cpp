@@ -122,4 +122,26 @@ IndexedImage ReduceColours(const std::vector<Rgb>& pixels, std::size_t max_colou
   return image;
 }
 
+std::vector<std::uint8_t> ColourTable(const IndexedImage& image) {
+  std::vector<std::uint8_t> table;
+  table.reserve(image.palette.size() * 4);
+  for (const Rgb colour : image.palette) {
+    table.insert(table.end(),
+                 {static_cast<std::uint8_t>(colour), static_cast<std::uint8_t>(colour >> 8),
+                  static_cast<std::uint8_t>(colour >> 16), 0});
+  }
+  return table;
+}
+
+std::vector<std::uint8_t> PaddedRows(const IndexedImage& image, std::size_t width) {
+  if (width == 0 || image.indices.size() % width != 0) return {};
+  const std::size_t stride = RowStride8(width);
+  std::vector<std::uint8_t> rows(image.indices.size() / width * stride, 0);
+  for (std::size_t y = 0; y * width < image.indices.size(); ++y) {
+    std::copy_n(image.indices.begin() + static_cast<std::ptrdiff_t>(y * width), width,
+                rows.begin() + static_cast<std::ptrdiff_t>(y * stride));
+  }
+  return rows;
+}
+
 }  // namespace quorvel::ui

@@ -21,4 +21,19 @@ struct IndexedImage {
 // nearest colour of the palette.
 IndexedImage ReduceColours(const std::vector<Rgb>& pixels, std::size_t max_colours = 256);
 
+// The palette as a bitmap's colour table holds it: four bytes an entry,
+// blue, green, red and zero.
+std::vector<std::uint8_t> ColourTable(const IndexedImage& image);
+
+// The bytes between the rows of an 8-bit device-independent bitmap `width`
+// pixels wide: its rows are padded to whole 32-bit words.
+constexpr std::size_t RowStride8(std::size_t width) {
+  return (width + 3) / 4 * 4;
+}
+
+// The indices as such a bitmap holds them: `width` a row in the pixels'
+// order, each row padded with zeros to RowStride8(width). Empty when they do
+// not make whole rows of that width.
+std::vector<std::uint8_t> PaddedRows(const IndexedImage& image, std::size_t width);
+
 }  // namespace quorvel::ui
