@@ -13,6 +13,7 @@
 #include "app/workbook/workbook_launch_win.h"
 #include "base/cp1251.h"
 #include "base/executable_path.h"
+#include "base/local_memory_win.h"
 #include "config/profile_file_win.h"
 #include "config/settings_file.h"
 #include "config/start_with_windows.h"
@@ -40,10 +41,10 @@ std::vector<std::string> Arguments() {
   std::vector<std::string> arguments;
   int count = 0;
   wchar_t** list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  const UniqueLocalMemory owner(list);
   if (list == nullptr) return arguments;
   for (int i = 1; i < count; ++i)
     arguments.push_back(cp1251::FromUtf16(reinterpret_cast<const char16_t*>(list[i])));
-  ::LocalFree(list);
   return arguments;
 }
 
