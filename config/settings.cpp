@@ -55,6 +55,18 @@ void Settings::SetItemPrefix(std::string prefix) {
   RenameSensorRows(table_, item_prefix_);
 }
 
+bool Settings::SetDemoteAfter(int count) {
+  if (kDemoteAfterRange.Clamp(count) != count) return false;
+  demote_after_ = count;
+  return true;
+}
+
+bool Settings::SetDemoteForMs(int ms) {
+  if (kDemoteForRange.Clamp(ms) != ms) return false;
+  demote_for_ms_ = ms;
+  return true;
+}
+
 bool Settings::SetActivePage(int index) {
   if (index < 0 || index >= kPageCount) return false;
   active_page_ = index;

@@ -37,6 +37,11 @@ struct Range {
 inline constexpr Range kSensorCountRange{1, kMaxSensors};
 inline constexpr Range kTimeOutRange{100, 100'000'000};
 inline constexpr Range kCycleRange{0, 3'600'000};
+// Demotion of a device that does not answer: after how many exchanges in a
+// row without the start of a reply (0: never), and for how long at first.
+inline constexpr Range kDemoteAfterRange{0, 100};
+inline constexpr Range kDemoteForRange{100, 3'600'000};
+inline constexpr int kDefaultDemoteForMs = 10'000;
 
 // Line speed of a speed index; 0 for an index outside the list.
 std::int32_t SpeedOfIndex(int index);
@@ -85,6 +90,12 @@ class Settings {
   int TimeOutCycle() const { return time_out_cycle_; }
   void SetTimeOutCycle(int ms) { time_out_cycle_ = kCycleRange.Clamp(ms); }
 
+  // A value outside its range is refused (false) and the setting stays.
+  int DemoteAfter() const { return demote_after_; }
+  bool SetDemoteAfter(int count);
+  int DemoteForMs() const { return demote_for_ms_; }
+  bool SetDemoteForMs(int ms);
+
   const std::string& WorkbookPath() const { return workbook_path_; }
   void SetWorkbookPath(std::string path) { workbook_path_ = std::move(path); }
   // The DDE topic; the server takes it on OK, not at each change.
@@ -123,6 +134,8 @@ class Settings {
   std::string sensor_count_text_ = "1";
   int time_out_ = 400;
   int time_out_cycle_ = 0;
+  int demote_after_ = 0;
+  int demote_for_ms_ = kDefaultDemoteForMs;
   std::string workbook_path_;
   std::string topic_ = "ZORVIK";
   std::string item_prefix_ = "S";

@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::string_view kForm = "FORM1";
 constexpr std::string_view kSetup = "SetupForm";
+constexpr std::string_view kBus = "Bus";
 
 }  // namespace
 
@@ -55,6 +56,8 @@ void ReadIni(Profile& profile, Settings& s, const std::string& table_path) {
   s.SetItemPrefix(ReadTextKey(profile, kSetup, "Item", s.ItemPrefix()));
   s.SetActivePage(ReadIntegerKey(profile, kSetup, "ActivPage", s.ActivePage()));
   s.SetDisplay(ReadIntegerKey(profile, kSetup, "Trey", s.Display()));
+  s.SetDemoteAfter(ReadIntegerKey(profile, kBus, "DemoteAfter", s.DemoteAfter()));
+  s.SetDemoteForMs(ReadIntegerKey(profile, kBus, "DemoteForMs", s.DemoteForMs()));
   profile.Flush();
 
   const TableLoad load = LoadSensorTableKeepingRefused(s.table(), table_path);
@@ -82,9 +85,14 @@ std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
       {"Item", s.ItemPrefix()},
       {"ActivPage", std::to_string(s.ActivePage())},
       {"Trey", std::to_string(s.Display())},
+      {"DemoteAfter", std::to_string(s.DemoteAfter())},
+      {"DemoteForMs", std::to_string(s.DemoteForMs())},
   };
+  // The form's two keys, then the dialog's; what came later has sections
+  // of its own.
+  constexpr std::size_t kSetupEnd = std::size(values) - 2;
   for (std::size_t i = 0; i < std::size(values); ++i) {
-    const std::string_view section = i < 2 ? kForm : kSetup;
+    const std::string_view section = i < 2 ? kForm : i < kSetupEnd ? kSetup : kBus;
     if (!profile.Write(section, values[i].first, values[i].second)) {
       profile.Flush();  // the profile is released on the way out all the same
       return "Unable to write to " + std::string(settings_path);

@@ -136,7 +136,7 @@ TEST_F(SettingsFileTest, KeysAreReadInTheirOrder) {
   EXPECT_EQ(profile.reads,
             (Texts{"Form1Top", "Form1Left", "StartUp", "CheckBoxState2", "CheckBoxState3",
                    "ComPort", "Speed", "Channel", "TimeOut", "TimeOutCycle", "PaTchFile", "Server",
-                   "Item", "ActivPage", "Trey"}));
+                   "Item", "ActivPage", "Trey", "DemoteAfter", "DemoteForMs"}));
 }
 
 TEST_F(SettingsFileTest, NumericBoxesAreHeldInRange) {
@@ -178,6 +178,27 @@ TEST_F(SettingsFileTest, ListIndicesOutsideTheListKeepTheirDefaults) {
   EXPECT_EQ(settings.ActivePage(), 0);
   EXPECT_EQ(settings.Topic(), "PLANT");
   EXPECT_EQ(settings.table().Cell(0, 1), "S1");
+}
+
+TEST_F(SettingsFileTest, TheBusSectionKeepsTheDefaultForAValueOutOfRange) {
+  for (const auto& [after, for_ms, want_after, want_for] : {std::tuple{"3", "250", 3, 250},
+                                                            {"101", "99", 0, 10'000},
+                                                            {"-1", "3600001", 0, 10'000},
+                                                            {"100", "3600000", 100, 3'600'000},
+                                                            {"x", "", 0, 10'000}}) {
+    Settings fresh;
+    profile.Set("Bus", "DemoteAfter", after);
+    profile.Set("Bus", "DemoteForMs", for_ms);
+    ReadIni(profile, fresh, table_path);
+    EXPECT_EQ(fresh.DemoteAfter(), want_after) << after;
+    EXPECT_EQ(fresh.DemoteForMs(), want_for) << for_ms;
+  }
+  settings.SetDemoteAfter(7);
+  settings.SetDemoteForMs(500);
+  ASSERT_FALSE(WriteIni(profile, settings, "C:\\Q\\Quorvel.ini", 0, table_path));
+  EXPECT_EQ(*profile.Get("Bus", "DemoteAfter"), "7");
+  EXPECT_EQ(*profile.Get("Bus", "DemoteForMs"), "500");
+  EXPECT_FALSE(profile.Get(kSetup, "DemoteAfter")) << "not in the dialog's section";
 }
 
 TEST_F(SettingsFileTest, BooleansAndTheirSideEffects) {
@@ -287,7 +308,7 @@ TEST_F(SettingsFileTest, WriteIniWritesEveryKeyInOrderAndReadsBack) {
   EXPECT_EQ(profile.writes,
             (Texts{"Form1Top", "Form1Left", "StartUp", "CheckBoxState2", "CheckBoxState3",
                    "ComPort", "Speed", "Channel", "TimeOut", "TimeOutCycle", "PaTchFile", "Server",
-                   "Item", "ActivPage", "Trey"}));
+                   "Item", "ActivPage", "Trey", "DemoteAfter", "DemoteForMs"}));
   EXPECT_EQ(*profile.Get("FORM1", "Form1Top"), "-20");
   EXPECT_EQ(*profile.Get(kSetup, "CheckBoxState3"), "1");
   EXPECT_EQ(*profile.Get(kSetup, "StartUp"), "0");
