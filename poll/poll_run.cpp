@@ -79,6 +79,7 @@ void PollRun::Start() {
   bus_.StopRequested = 0;
   window_.EnableSetup(false);
   window_.Repaint();
+  demotion_.Reset(settings_.DemoteAfter(), std::int64_t{settings_.DemoteForMs()} * 1'000'000);
 
   bus_.SelectedMask = bus::PortBit[settings_.ComPort()];
   if (!OpenPort()) {
@@ -118,6 +119,7 @@ void PollRun::Stop() {
 
 void PollRun::PollCycle() {
   while (bus_.StopRequested == 0) {
+    demotion_.NewPass();
     const int rows = PolledRowCount();
     for (int r = 1; r <= rows; ++r) {
       // Counted down with wrap-around: a step of 0 comes back to 0 only after
@@ -142,6 +144,10 @@ bool PollRun::AskRow(int r) {
   reading.item = r - 1;
   reading.address = address.value_or(0);
   reading.channel = channel.value_or(0);
+  bool demoted = false;
+  if (channel && address && demotion_.TurnOf(*address, clock_.NowNs()) == Demotion::Turn::kSkip) {
+    return true;
+  }
   if (!channel || !address) {
     // Only a table file edited by hand has such a cell. The row is not sent;
     // it reads as an address the exchange refuses would.
@@ -157,10 +163,27 @@ bool PollRun::AskRow(int r) {
     slot.Values[0] = OpenFailedText(slot.Status);
   } else if (!Exchange(reading, slot)) {
     return false;
+  } else {
+    // Only an exchange in which the device never began to answer counts
+    // against it: a partial or garbled reply says it is there.
+    demoted = demotion_.Note(reading.address, reading.outcome != Outcome::kNoReply, reading.end_ns);
   }
   reading.text = WithSeparator(slot.Values[0].str(), separator_);
   sinks_.Take(reading);
+  if (demoted) TellDemoted(reading.address);
   return true;
+}
+
+void PollRun::TellDemoted(std::int32_t address) {
+  const int rows = PolledRowCount();
+  for (int r = 1; r <= rows; ++r) {
+    // The rows that are passed over from now: those that would be sent.
+    const config::TSensorRow row = settings_.table().Row(r);
+    if (config::ParseIntegerText(row.Address) == address &&
+        config::ParseIntegerText(row.Channel).has_value()) {
+      sinks_.Demoted(r - 1);
+    }
+  }
 }
 
 bool PollRun::Exchange(Reading& reading, bus::TPortSlot& slot) {

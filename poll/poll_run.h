@@ -23,6 +23,7 @@
 #include "bus/more_com.h"
 #include "bus/port_driver.h"
 #include "config/settings.h"
+#include "poll/demotion.h"
 #include "poll/poll_window.h"
 #include "poll/reading.h"
 
@@ -100,6 +101,8 @@ class PollRun {
   // The exchange of `reading`'s row on the open port; false on a stop.
   bool Exchange(Reading& reading, bus::TPortSlot& slot);
   void Stamp(Reading& reading);
+  // Tells the sinks of every polled row of the just demoted `address`.
+  void TellDemoted(std::int32_t address);
   // Opens the selected port at the line speed of the settings.
   bool OpenPort();
   bool PortOpen() const;
@@ -126,6 +129,7 @@ class PollRun {
   char separator_ = '.';
   // When the lost port was closed or last tried.
   std::int64_t last_open_attempt_ns_ = 0;
+  Demotion demotion_;
 };
 
 }  // namespace quorvel::poll

@@ -53,6 +53,10 @@ class ReadingSink {
   // Called on the user-interface thread, inside the poll cycle, before the
   // next exchange begins: what it does delays the bus.
   virtual void Take(const Reading& reading) = 0;
+  // The device of the row of DDE item `item` stopped answering: its rows
+  // are passed over for a while (poll/demotion.h). Told once for each of
+  // its rows at every demotion, right after the reading that caused it.
+  virtual void Demoted(int /*item*/) {}
 };
 
 // The program's sinks, each given every reading in the order they were added.
@@ -61,6 +65,9 @@ class ReadingSinks {
   void Add(ReadingSink& sink) { sinks_.push_back(&sink); }
   void Take(const Reading& reading) const {
     for (ReadingSink* sink : sinks_) sink->Take(reading);
+  }
+  void Demoted(int item) const {
+    for (ReadingSink* sink : sinks_) sink->Demoted(item);
   }
 
  private:

@@ -48,6 +48,7 @@ class RecordingWindow final : public PollWindow, public ui::MainPanes, public Re
     status_at_publish.push_back(status);
     published_at.push_back(clock != nullptr ? clock->now : 0);
   }
+  void Demoted(int item) override { demoted.emplace_back(readings.size(), item); }
 
   bool button_polling = false;
   bool setup_enabled = false;
@@ -57,6 +58,8 @@ class RecordingWindow final : public PollWindow, public ui::MainPanes, public Re
   int selected = -1;
   int repaints = 0;
   std::vector<Reading> readings;
+  // Each demoted item with the number of readings before it.
+  std::vector<std::pair<std::size_t, int>> demoted;
   std::vector<std::pair<int, std::string>> published;
   std::vector<std::string> status_at_publish;
   const FakeClock* clock = nullptr;
@@ -693,6 +696,95 @@ TEST_F(PortRecoveryTest, NoBurstOfRequestsAfterALongOutage) {
   EXPECT_LE(after, before);
   EXPECT_GE(after, before - 1);
   EXPECT_EQ(AskedBetween(outage_at + kSecond, back_at), 0);
+}
+
+// A device that never begins to answer is passed over for a while once it
+// has missed DemoteAfter exchanges in a row; one probe at a time then finds
+// out whether it is back.
+class DemotionTest : public PollRunTest {
+ protected:
+  static constexpr std::int64_t kStart = 1'000'000'000;
+  static constexpr std::int64_t kSecond = 1'000'000'000;
+  DemotionTest() {
+    settings.SetTimeOut(100);
+    settings.SetDemoteAfter(2);
+    settings.SetDemoteForMs(1000);
+    devices[6].silent = true;
+    // Device 6 has two rows between the two of device 5.
+    SetTable({{"5", "1", "1"}, {"6", "1", "1"}, {"6", "2", "1"}, {"5", "2", "1"}});
+  }
+  std::vector<std::int64_t> AskedAt(int address) const {
+    std::vector<std::int64_t> times;
+    for (std::size_t i = 0; i < asked.size(); ++i)
+      if (asked[i].first == address) times.push_back(asked_at[i]);
+    return times;
+  }
+};
+
+TEST_F(DemotionTest, ProbesComeAfterTheDemotionDoublingUpToEightTimes) {
+  PressStopWhen([&] { return clock.now >= kStart + 30 * kSecond; });
+  run.SB1Click();
+  const std::vector<std::int64_t> six = AskedAt(6);
+  // Two misses, then a probe after 1, 2, 4, 8 and 8 s (the last one's end
+  // is 99.36 ms of time-out after the probe's request).
+  ASSERT_EQ(six.size(), 7u);
+  const std::int64_t time_out = 99'360'000;
+  for (std::size_t i = 2; i < six.size(); ++i) {
+    const std::int64_t gap = six[i] - (six[i - 1] + time_out);
+    const std::int64_t want = std::min<std::int64_t>(1 << (i - 2), 8) * kSecond;
+    EXPECT_GE(gap, want) << i;
+    // The probe is the next due row after the time, a pass at most later.
+    EXPECT_LT(gap, want + 2 * time_out) << i;
+  }
+  // Device 5 kept its pace: both rows asked in every pass meanwhile.
+  EXPECT_GT(AskedAt(5).size(), 30u * 1000 / 12);
+  // Told once per row of device 6 at each demotion, after the reading that
+  // caused it.
+  ASSERT_EQ(window.demoted.size(), 2u + 5u * 2u);
+  EXPECT_EQ(window.readings[window.demoted[0].first - 1].row, 3);
+  EXPECT_EQ(window.demoted[0].second, 1);
+  EXPECT_EQ(window.demoted[1].second, 2);
+  EXPECT_EQ(window.readings[window.demoted[2].first - 1].outcome, Outcome::kNoReply);
+}
+
+TEST_F(DemotionTest, AGarbledReplyIsAnAnswer) {
+  devices[6].silent = false;
+  devices[6].bad_crc = true;
+  PressStopWhen([&] { return clock.now >= kStart + 2 * kSecond; });
+  run.SB1Click();
+  EXPECT_TRUE(window.demoted.empty());
+  EXPECT_EQ(AskedAt(6).size(), AskedAt(5).size());
+}
+
+TEST_F(DemotionTest, AnyReplyRestoresTheDeviceItsRowsFromTheNextPass) {
+  PressStopWhen([&] {
+    // Back after the first demotion; stop once it answered twice more.
+    if (window.demoted.size() == 2) devices[6].silent = false;
+    return AskedAt(6).size() >= 5 || clock.now >= kStart + 20 * kSecond;
+  });
+  run.SB1Click();
+  ASSERT_EQ(window.demoted.size(), 2u);
+  const std::vector<std::int64_t> six = AskedAt(6);
+  ASSERT_EQ(six.size(), 5u);
+  EXPECT_GE(six[2] - six[1], kSecond) << "the probe after the demotion's length";
+  // The probe (row 2) answered: row 3 waits for the next pass, which asks
+  // rows 2 and 3 again.
+  std::vector<std::pair<int, int>> after_probe;
+  for (std::size_t i = 0; i < asked.size(); ++i)
+    if (asked_at[i] >= six[2]) after_probe.push_back(asked[i]);
+  EXPECT_EQ(after_probe,
+            (std::vector<std::pair<int, int>>{{6, 1}, {5, 2}, {5, 1}, {6, 1}, {6, 2}}));
+  EXPECT_EQ(window.readings.back().outcome, Outcome::kGood);
+}
+
+TEST_F(DemotionTest, OffByDefaultEveryRowIsAskedInEveryPass) {
+  settings.SetDemoteAfter(0);
+  PressStopWhen([&] { return clock.now >= kStart + 5 * kSecond; });
+  run.SB1Click();
+  EXPECT_TRUE(window.demoted.empty());
+  ASSERT_GT(asked.size(), 40u);
+  const std::pair<int, int> pass[] = {{5, 1}, {6, 1}, {6, 2}, {5, 2}};
+  for (std::size_t i = 0; i < asked.size(); ++i) EXPECT_EQ(asked[i], pass[i % 4]) << i;
 }
 
 }  // namespace
