@@ -70,12 +70,12 @@
 #include "bus/crc16.h"
 #include "bus/frame.h"
 #include "poll/poll_run.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "tools/cli_number.h"
 #include "tools/console_lines.h"
 #include "tools/demo/advise_clients_win.h"
 #include "tools/demo/dde_links_win.h"
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
 
 namespace {
 

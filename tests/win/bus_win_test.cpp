@@ -19,7 +19,7 @@
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
 #include "bus/status_text.h"
-#include "wine_run.h"
+#include "testkit/wine_run.h"
 
 namespace quorvel::bus {
 namespace {

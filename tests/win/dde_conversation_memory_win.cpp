@@ -31,11 +31,11 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/win/crash_exit_win.h"
-#include "tests/win/dde_child_win.h"
+#include "testkit/crash_exit_win.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/process_resources_win.h"
 #include "tools/cli_number.h"
 #include "tools/console_lines.h"
-#include "tools/soak/process_resources_win.h"
 
 namespace {
 

@@ -31,9 +31,9 @@
 #include <vector>
 
 #include "bus/crc16.h"
-#include "tests/win/dde_child_win.h"
-#include "tests/win/program_test_win.h"
-#include "tests/win/wine_run.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/wine_run.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

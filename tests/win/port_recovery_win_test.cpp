@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/win/program_test_win.h"
-#include "tests/win/wine_run.h"
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/wine_run.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

@@ -6,12 +6,10 @@ target_link_libraries(tray_win_tests PRIVATE quorvel_tray_win quorvel_remote_win
 
 # Its own main: started by the shell with "--record-link" it records a link
 # the About box opened.
-add_executable(about_win_tests about_form_win_test.cpp about_logo_win_test.cpp
-  ${CMAKE_SOURCE_DIR}/app/quorvel.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/app/quorvel.rc PROPERTIES
-  INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR})
-target_link_libraries(about_win_tests PRIVATE quorvel_tray_win quorvel_remote_win gtest)
+add_executable(about_win_tests about_form_win_test.cpp about_logo_win_test.cpp)
+target_link_libraries(about_win_tests PRIVATE quorvel_tray_win quorvel_program_resources
+  quorvel_remote_win gtest)
 
 # Both in Quorvel.exe, driven from another process.
-add_executable(tray_program_win_tests tray_program_win_test.cpp setup_driver_win.cpp)
+add_executable(tray_program_win_tests tray_program_win_test.cpp)
 target_link_libraries(tray_program_win_tests PRIVATE quorvel_tray_win quorvel_program_test gtest_main)

@@ -38,14 +38,14 @@
 
 #include "base/cp1251.h"
 #include "poll/dde_server.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "tools/cli_number.h"
 #include "tools/clock_text.h"
 #include "tools/console_lines.h"
 #include "tools/demo/dde_links_win.h"
 #include "tools/demo/png_file.h"
 #include "tools/demo/screenshot_win.h"
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/setup_form_ids.h"
 

@@ -35,13 +35,13 @@
 
 #include "base/under_wine_win.h"
 #include "poll/poll_run.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/process_resources_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "tools/cli_number.h"
 #include "tools/console_lines.h"
 #include "tools/demo/advise_clients_win.h"
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
 #include "tools/soak/dde_poker_win.h"
-#include "tools/soak/process_resources_win.h"
 #include "tools/soak/soak_figures.h"
 
 namespace {
