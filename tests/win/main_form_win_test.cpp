@@ -1,7 +1,7 @@
 // Quorvel.exe as its user sees it, driven from this program through its
 // windows (testkit/quorvel_remote_win.h), its DDE items read by DdeClient.exe
 // processes, its bus traffic read from the simulator's log. The run that
-// tests/wine/CMakeLists.txt sets up:
+// tests/win/main_form.cmake sets up:
 //   COM2  a directory: the port cannot be opened
 //   COM3  the simulator at 9600 bit/s with the devices below
 // Each test starts its own copy of the program in a folder of its own, with

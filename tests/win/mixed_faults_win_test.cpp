@@ -1,5 +1,5 @@
 // Quorvel.exe polling one port on which every fault of the simulator is
-// found at once, some combined on one device (tests/wine/faults.cmake). For
+// found at once, some combined on one device (tests/win/faults.cmake). For
 // each item the test knows the text it must show after every pass: what the
 // device reads, or the text of the way its exchange failed. A DDE client
 // linked to every item sees each row's outcome once per request; the

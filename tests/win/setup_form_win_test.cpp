@@ -1,7 +1,7 @@
 // Quorvel.exe's settings dialog as its user sees it, driven from this program
 // (testkit/setup_driver_win.h), the program's DDE items read by DdeClient.exe
 // processes, its line speed read from the simulator's log. The run that
-// tests/wine/CMakeLists.txt sets up:
+// tests/win/setup_form.cmake sets up:
 //   COM3  the simulator, devices 5 and 7 (channel 3: 23.45)
 //   COM4  nothing: chosen here, never opened
 // Each test starts its own copy of the program with "/k", which unlocks the
