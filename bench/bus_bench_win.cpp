@@ -26,12 +26,12 @@
 #include "bus/message_pump_win.h"
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
-#include "tools/cli_number.h"
+#include "tools/cli_options.h"
 
 namespace {
 
 using namespace quorvel::bus;
-using quorvel::tools::ReadOption;
+using namespace quorvel::tools;
 
 // The wait between reads never sleeps, as a pump that only peeks would.
 class SpinningPump final : public MessagePump {
@@ -127,23 +127,16 @@ void Measure(MoreCOM& bus, const Options& o, SteadyClock& clock, const std::stri
 
 int main(int argc, char** argv) {
   Options o;
-  for (int i = 1; i < argc; i += 2) {
-    const std::string_view arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    bool ok = false;
-    if (arg == "--port")
-      ok = ReadOption("BusBench", arg, value, o.port);
-    else if (arg == "--baud")
-      ok = ReadOption("BusBench", arg, value, o.baud);
-    else if (arg == "--good")
-      ok = ReadOption("BusBench", arg, value, o.good);
-    else if (arg == "--silent")
-      ok = ReadOption("BusBench", arg, value, o.silent);
-    else if (arg == "--seconds")
-      ok = ReadOption("BusBench", arg, value, o.seconds);
-    else
-      std::fprintf(stderr, "BusBench: unknown argument '%s'\n", argv[i]);
-    if (!ok) return 2;
+  CommandLine<char> line;
+  line.Number("--port", o.port)
+      .Number("--baud", o.baud)
+      .Number("--good", o.good)
+      .Number("--silent", o.silent)
+      .Number("--seconds", o.seconds);
+  if (const Refusal<char> refused = line.Walk(argc, argv)) {
+    SayNotANumber("BusBench", refused);
+    if (refused.why == Refused::kUnknown) SayUnknownArgument("BusBench", refused);
+    return 2;
   }
 
   Win32PortDriver driver;

@@ -22,9 +22,9 @@
 
 #include "base/executable_path.h"
 #include "poll/dde_server.h"
-#include "tests/win/dde_child_win.h"
-#include "tests/win/dde_test_host_win.h"
-#include "tools/cli_number.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/dde_test_host_win.h"
+#include "tools/cli_options.h"
 
 namespace {
 
@@ -168,21 +168,17 @@ int main(int argc, char** argv) {
   Options options;
   const std::string folder = quorvel::testing::ExecutableDirectory();
   options.client = folder + "..\\tools\\dde_client\\DdeClient.exe";
-  for (int i = 1; i < argc; i += 2) {
-    const std::string_view arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    bool ok = false;
-    if (arg == "--writes") {
-      ok = quorvel::tools::ReadOption("DdeBench", arg, value, options.writes) && options.writes > 0;
-    } else if (arg == "--bursts") {
-      ok = quorvel::tools::ReadOption("DdeBench", arg, value, options.bursts) && options.bursts > 0;
-    } else if (arg == "--client" && value != nullptr) {
-      options.client = value;
-      ok = true;
-    } else {
-      std::fprintf(stderr, "DdeBench: unknown argument '%s'\n", argv[i]);
-    }
-    if (!ok) return 2;
+  using namespace quorvel::tools;
+  CommandLine<char> line;
+  line.Number("--writes", options.writes, [](int n) { return n > 0; })
+      .Number("--bursts", options.bursts, [](int n) { return n > 0; })
+      .Text("--client", options.client);
+  if (const Refusal<char> refused = line.Walk(argc, argv)) {
+    // A number out of range is refused without a word.
+    SayNotANumber("DdeBench", refused);
+    if (refused.why == Refused::kUnknown || refused.why == Refused::kNoValue)
+      SayUnknownArgument("DdeBench", refused);
+    return 2;
   }
 
   std::uint32_t code = 0;

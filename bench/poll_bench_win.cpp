@@ -70,12 +70,12 @@
 #include "bus/crc16.h"
 #include "bus/frame.h"
 #include "poll/poll_run.h"
-#include "tools/cli_number.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/quorvel_remote_win.h"
+#include "tools/cli_options.h"
 #include "tools/console_lines.h"
 #include "tools/demo/advise_clients_win.h"
 #include "tools/demo/dde_links_win.h"
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
 
 namespace {
 
@@ -505,9 +505,7 @@ bool Memory(const Options& o) {
 }
 
 bool ParseSensor(std::string_view text, Sensor& sensor) {
-  const std::size_t colon = text.find(':');
-  return colon != std::string_view::npos && ParseNumber(text.substr(0, colon), sensor.address) &&
-         ParseNumber(text.substr(colon + 1), sensor.channel);
+  return ParseNumberPair(text, ':', sensor.address, sensor.channel);
 }
 
 bool ParseBus(std::string_view text, Options& o) {
@@ -525,31 +523,17 @@ int main(int argc, char** argv) {
   Options o;
   o.program = ExecutableFolder() + "..\\app\\Quorvel.exe";
   o.client = ExecutableFolder() + "..\\tools\\dde_client\\DdeClient.exe";
-  for (int i = 1; i < argc; i += 2) {
-    const std::string_view arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    bool ok = false;
-    if (arg == "--port") {
-      ok = ReadOption(kProgram, arg, value, o.port);
-    } else if (arg == "--baud") {
-      ok = ReadOption(kProgram, arg, value, o.baud);
-    } else if (arg == "--seconds") {
-      ok = ReadOption(kProgram, arg, value, o.seconds) && o.seconds > 0;
-    } else if (arg == "--clients") {
-      ok = ReadOption(kProgram, arg, value, o.clients) && o.clients > 0;
-    } else if (arg == "--sensor" && value != nullptr) {
-      ok = ParseSensor(value, o.sensor);
-    } else if (arg == "--bus" && value != nullptr) {
-      ok = ParseBus(value, o);
-    } else if (arg == "--phases" && value != nullptr) {
-      o.phases = value;
-      ok = true;
-    }
-    if (!ok) {
-      Fail(kProgram,
-           "bad argument '" + std::string(arg) + "' (see the head of poll_bench_win.cpp)");
-      return 2;
-    }
+  CommandLine<char> line;
+  line.Number("--port", o.port)
+      .Number("--baud", o.baud)
+      .Number("--seconds", o.seconds, [](double s) { return s > 0; })
+      .Number("--clients", o.clients, [](int k) { return k > 0; })
+      .Value("--sensor", [&](std::string_view value) { return ParseSensor(value, o.sensor); })
+      .Value("--bus", [&](std::string_view value) { return ParseBus(value, o); })
+      .Text("--phases", o.phases);
+  if (const Refusal<char> refused = line.Walk(argc, argv)) {
+    SayBadArgument(kProgram, refused, "poll_bench_win.cpp");
+    return 2;
   }
   if (std::getenv("QUORVEL_RUN") == nullptr) {
     Fail(kProgram, "QUORVEL_RUN is not set: run this program through tools/winerun.sh");

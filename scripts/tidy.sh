@@ -10,8 +10,8 @@ win_args=(--extra-arg=--target=x86_64-w64-mingw32
           "--extra-arg=-isystem$cxx" "--extra-arg=-isystem$cxx/x86_64-w64-mingw32"
           "--extra-arg=-isystem/usr/x86_64-w64-mingw32/include")
 
-mapfile -t win_files < <(git ls-files '*.cpp' | grep -E '_win\.cpp$|^tests/win/')
-mapfile -t native_files < <(git ls-files '*.cpp' | grep -vE '_win\.cpp$|^tests/win/')
+mapfile -t win_files < <(git ls-files '*.cpp' | grep -E '_win\.cpp$|^tests/win/|^testkit/')
+mapfile -t native_files < <(git ls-files '*.cpp' | grep -vE '_win\.cpp$|^tests/win/|^testkit/')
 
 out=$( { clang-tidy -p build/native --quiet "${native_files[@]}" 2>/dev/null
          clang-tidy -p build/win --quiet "${win_args[@]}" "${win_files[@]}" 2>/dev/null; } |

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <charconv>
-#include <cstdio>
+#include <cstddef>
 #include <string_view>
 
 namespace quorvel::tools {
@@ -15,13 +15,12 @@ bool ParseNumber(std::string_view text, Number& out) {
   return error == std::errc{} && stop == end;
 }
 
-// Reads the value of `option` into `out`, or says what is wrong.
-template <typename Number>
-bool ReadOption(const char* program, std::string_view option, const char* value, Number& out) {
-  if (value != nullptr && ParseNumber(value, out)) return true;
-  std::fprintf(stderr, "%s: %.*s needs a number, not '%s'\n", program,
-               static_cast<int>(option.size()), option.data(), value ? value : "");
-  return false;
+// Two numbers with `separator` between them, as a sensor's "ADDR:CH".
+template <typename First, typename Second>
+bool ParseNumberPair(std::string_view text, char separator, First& first, Second& second) {
+  const std::size_t at = text.find(separator);
+  return at != std::string_view::npos && ParseNumber(text.substr(0, at), first) &&
+         ParseNumber(text.substr(at + 1), second);
 }
 
 }  // namespace quorvel::tools

@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "ui/gdi_object_win.h"
 #include "ui/tray/about_form_ids.h"
 

@@ -1,5 +1,5 @@
 // The bus link through the real Win32 serial API, against the instrument
-// simulator, in the run that tests/wine/CMakeLists.txt sets up:
+// simulator, in the run that tests/win/bus.cmake sets up:
 //   COM2, COM7  a directory           (cannot be opened: 5)
 //   COM8        a regular file        (not a character device: 21)
 //   COM11       a path that is absent (21)
@@ -19,7 +19,7 @@
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
 #include "bus/status_text.h"
-#include "wine_run.h"
+#include "testkit/wine_run.h"
 
 namespace quorvel::bus {
 namespace {

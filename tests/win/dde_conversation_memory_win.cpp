@@ -31,11 +31,11 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/win/crash_exit_win.h"
-#include "tests/win/dde_child_win.h"
-#include "tools/cli_number.h"
+#include "testkit/crash_exit_win.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/process_resources_win.h"
+#include "tools/cli_options.h"
 #include "tools/console_lines.h"
-#include "tools/soak/process_resources_win.h"
 
 namespace {
 
@@ -157,30 +157,15 @@ bool Measure(const Server& server, const Options& o, std::vector<std::int64_t>& 
 int main(int argc, char** argv) {
   quorvel::testing::ExitOnCrash();
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    using quorvel::tools::ReadOption;
-    bool ok = false;
-    if (arg == "--process-each") {
-      o.process_each = true;
-      continue;
-    }
-    ++i;
-    if (arg == "--warm-up") {
-      ok = ReadOption(kProgram, arg, value, o.warm_up) && o.warm_up >= 0;
-    } else if (arg == "--cycles") {
-      ok = ReadOption(kProgram, arg, value, o.cycles) && o.cycles >= 1;
-    } else if (arg == "--rounds") {
-      ok = ReadOption(kProgram, arg, value, o.rounds) && o.rounds >= 1;
-    } else if (arg == "--margin") {
-      ok = ReadOption(kProgram, arg, value, o.margin) && o.margin >= 0;
-    }
-    if (!ok) {
-      Fail(kProgram, "bad argument '" + std::string(arg) +
-                         "' (see the head of tests/win/dde_conversation_memory_win.cpp)");
-      return 2;
-    }
+  quorvel::tools::CommandLine<char> line;
+  line.Flag("--process-each", o.process_each)
+      .Number("--warm-up", o.warm_up, [](int n) { return n >= 0; })
+      .Number("--cycles", o.cycles, [](int n) { return n >= 1; })
+      .Number("--rounds", o.rounds, [](int n) { return n >= 1; })
+      .Number("--margin", o.margin, [](int n) { return n >= 0; });
+  if (const auto refused = line.Walk(argc, argv)) {
+    quorvel::tools::SayBadArgument(kProgram, refused, "tests/win/dde_conversation_memory_win.cpp");
+    return 2;
   }
 
   const Server minimal{"MinimalDdeServer", "MinimalDdeServer"};
@@ -196,7 +181,7 @@ int main(int argc, char** argv) {
     std::string each;
     for (const std::int64_t figure : rounds) {
       average[i] += figure;
-      each += " " + std::to_string(figure);
+      each.append(" ").append(std::to_string(figure));
     }
     average[i] /= static_cast<std::int64_t>(rounds.size());
     summary.push_back(std::string(server.program) + ": bytes per 1000 conversations: " +

@@ -22,8 +22,8 @@
 
 #include "base/executable_path.h"
 #include "poll/dde_server.h"
-#include "tests/win/crash_exit_win.h"
-#include "tests/win/dde_test_host_win.h"
+#include "testkit/crash_exit_win.h"
+#include "testkit/dde_test_host_win.h"
 
 namespace {
 

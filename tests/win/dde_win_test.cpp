@@ -34,9 +34,9 @@
 #include <vector>
 
 #include "base/cp1251.h"
-#include "tests/win/crash_exit_win.h"
-#include "tests/win/dde_child_win.h"
-#include "tests/win/dde_text.h"
+#include "testkit/crash_exit_win.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/dde_text.h"
 #include "tools/dde_client/ddeml_win.h"
 
 namespace quorvel::testing {

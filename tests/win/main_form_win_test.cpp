@@ -1,7 +1,7 @@
 // Quorvel.exe as its user sees it, driven from this program through its
-// windows (tools/remote/quorvel_remote_win.h), its DDE items read by DdeClient.exe
+// windows (testkit/quorvel_remote_win.h), its DDE items read by DdeClient.exe
 // processes, its bus traffic read from the simulator's log. The run that
-// tests/wine/CMakeLists.txt sets up:
+// tests/win/main_form.cmake sets up:
 //   COM2  a directory: the port cannot be opened
 //   COM3  the simulator at 9600 bit/s with the devices below
 // Each test starts its own copy of the program in a folder of its own, with
@@ -35,10 +35,10 @@
 #include "config/profile_file_win.h"
 #include "config/settings.h"
 #include "config/table_file.h"
-#include "tests/win/dde_child_win.h"
-#include "tests/win/form_driver_win.h"
-#include "tests/win/program_test_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/form_driver_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
 

@@ -18,7 +18,7 @@
 
 #include "base/cp1251.h"
 #include "base/wide_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/quorvel_remote_win.h"
 
 namespace quorvel::ui {
 namespace {

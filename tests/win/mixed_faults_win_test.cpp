@@ -1,5 +1,5 @@
 // Quorvel.exe polling one port on which every fault of the simulator is
-// found at once, some combined on one device (tests/wine/faults.cmake). For
+// found at once, some combined on one device (tests/win/faults.cmake). For
 // each item the test knows the text it must show after every pass: what the
 // device reads, or the text of the way its exchange failed. A DDE client
 // linked to every item sees each row's outcome once per request; the
@@ -31,9 +31,9 @@
 #include <vector>
 
 #include "bus/crc16.h"
-#include "tests/win/dde_child_win.h"
-#include "tests/win/program_test_win.h"
-#include "tests/win/wine_run.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/wine_run.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

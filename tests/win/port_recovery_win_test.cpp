@@ -1,7 +1,7 @@
 // A port that vanishes under a run and comes back, as an unplugged and
 // replugged USB adapter: the simulator takes COM3's pseudo-terminal away
 // some seconds after the run began and brings a new one up at the same path
-// a few seconds later (tests/wine/recovery.cmake; its log marks both
+// a few seconds later (tests/win/recovery.cmake; its log marks both
 // moments). Quorvel.exe polls through it: a DDE client linked to the item
 // sees the readings and the error texts while the port is away; once the
 // port is back the program asks again by itself within two seconds, and the
@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/win/program_test_win.h"
-#include "tests/win/wine_run.h"
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/wine_run.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

@@ -1,7 +1,7 @@
 // Quorvel.exe's settings dialog as its user sees it, driven from this program
-// (tests/win/setup_driver_win.h), the program's DDE items read by DdeClient.exe
+// (testkit/setup_driver_win.h), the program's DDE items read by DdeClient.exe
 // processes, its line speed read from the simulator's log. The run that
-// tests/wine/CMakeLists.txt sets up:
+// tests/win/setup_form.cmake sets up:
 //   COM3  the simulator, devices 5 and 7 (channel 3: 23.45)
 //   COM4  nothing: chosen here, never opened
 // Each test starts its own copy of the program with "/k", which unlocks the
@@ -23,11 +23,11 @@
 #include "config/settings.h"
 #include "config/start_with_windows.h"
 #include "config/table_file.h"
-#include "tests/win/dde_child_win.h"
-#include "tests/win/form_driver_win.h"
-#include "tests/win/program_test_win.h"
-#include "tests/win/setup_driver_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/form_driver_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/quorvel_remote_win.h"
+#include "testkit/setup_driver_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
 #include "ui/setup_form_ids.h"

@@ -14,9 +14,9 @@
 #include <optional>
 #include <string>
 
-#include "tests/win/program_test_win.h"
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

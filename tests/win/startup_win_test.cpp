@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/win/form_driver_win.h"
-#include "tests/win/program_test_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/form_driver_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

@@ -1,17 +1,24 @@
-# The notification-area icon and the About box in the test's own process
-# (the About box with the program's resources, for its icon and logo), and
-# both in Quorvel.exe driven from another process.
-add_executable(tray_win_tests tray_icon_win_test.cpp)
-target_link_libraries(tray_win_tests PRIVATE quorvel_tray_win quorvel_remote_win gtest gtest_main)
+# The notification-area icon in the test's own process, against the shell of
+# the run's desktop (Wine's explorer.exe holds the icons).
+quorvel_wine_test(NAME wine.tray TARGET tray_win_tests
+  SOURCES tray_icon_win_test.cpp
+  LIBRARIES quorvel_tray_win quorvel_remote_win gtest gtest_main
+  TIMEOUT 300)
 
-# Its own main: started by the shell with "--record-link" it records a link
-# the About box opened.
-add_executable(about_win_tests about_form_win_test.cpp about_logo_win_test.cpp
-  ${CMAKE_SOURCE_DIR}/app/quorvel.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/app/quorvel.rc PROPERTIES
-  INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR})
-target_link_libraries(about_win_tests PRIVATE quorvel_tray_win quorvel_remote_win gtest)
+# The About box in the test's own process, with the program's resources for
+# its icon and logo; its links opened through associations the test
+# registers in the run's prefix. Its own main: started by the shell with
+# "--record-link" it records a link the About box opened.
+quorvel_wine_test(NAME wine.about TARGET about_win_tests
+  SOURCES about_form_win_test.cpp about_logo_win_test.cpp
+  LIBRARIES quorvel_tray_win quorvel_program_resources quorvel_remote_win gtest
+  TIMEOUT 300)
 
-# Both in Quorvel.exe, driven from another process.
-add_executable(tray_program_win_tests tray_program_win_test.cpp setup_driver_win.cpp)
-target_link_libraries(tray_program_win_tests PRIVATE quorvel_tray_win quorvel_program_test gtest_main)
+# Both in Quorvel.exe, driven from another process: the settings dialog's
+# display choice, the minimise and the double click, the menu's About box.
+# COM3 is the simulator.
+quorvel_wine_test(NAME wine.tray_program TARGET tray_program_win_tests
+  SOURCES tray_program_win_test.cpp
+  LIBRARIES quorvel_tray_win quorvel_program_test gtest_main
+  SIM "--port @RUN@/ports/COM3 --baud 9600 --device 5 --channel 3=23.45"
+  TIMEOUT 300)

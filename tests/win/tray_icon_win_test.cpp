@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
 #include "ui/tray/tray_icon_ids.h"
 
 namespace quorvel::ui {

@@ -1,14 +1,14 @@
 // The notification-area icon and the About box of Quorvel.exe, driven from
-// this program as a user drives them (tests/win/setup_driver_win.h). The
+// this program as a user drives them (testkit/setup_driver_win.h). The
 // icon is found by its hidden window (ui/tray/tray_icon_ids.h) and the shell
 // asked about it from here.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "tests/win/program_test_win.h"
-#include "tests/win/setup_driver_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/quorvel_remote_win.h"
+#include "testkit/setup_driver_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/setup_form_ids.h"
 #include "ui/tray/about_form_ids.h"

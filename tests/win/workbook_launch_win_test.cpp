@@ -15,8 +15,8 @@
 #include "app/workbook/excel_u_win.h"
 #include "app/workbook/workbook_launch_win.h"
 #include "base/cp1251.h"
-#include "tests/win/program_test_win.h"
-#include "tools/sheet_server/stand_in_win.h"
+#include "testkit/program_test_win.h"
+#include "testkit/stand_in_win.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

@@ -14,8 +14,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tools/art/art_files.h"
+#include "tools/cli_options.h"
 
 namespace {
 
@@ -35,11 +38,20 @@ std::string WriteFile(const std::string& path, const quorvel::art::Bytes& bytes)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || argv[1][0] == '-') {
+  using quorvel::tools::Taken;
+  // No options: one folder, which does not look like one.
+  std::vector<std::string_view> folders;
+  quorvel::tools::CommandLine<char> line;
+  line.Others([&](std::string_view arg) {
+    if (arg.starts_with('-')) return Taken::kUnknown;
+    folders.push_back(arg);
+    return Taken::kYes;
+  });
+  if (line.Walk(argc, argv) || folders.size() != 1) {
     std::fputs("usage: quorvel-art OUTDIR\n", stderr);
     return 2;
   }
-  const std::string dir = argv[1];
+  const std::string dir(folders.front());
   for (const quorvel::art::ArtFile& file : quorvel::art::MakeArtFiles()) {
     const std::string error = WriteFile(dir + "/" + file.name, file.bytes);
     if (!error.empty()) {

@@ -20,14 +20,13 @@
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
 #include "bus/status_text.h"
-#include "tools/cli_number.h"
 #include "tools/clock_text.h"
+#include "tools/poll_options.h"
 
 namespace {
 
 using namespace quorvel::bus;
-using quorvel::tools::ParseNumber;
-using quorvel::tools::ReadOption;
+using namespace quorvel::tools;
 
 struct Sensor {
   int address;
@@ -50,37 +49,12 @@ void Print(const std::string& utf8) {
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   constexpr const char* kProgram = "BusProbe";
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    bool ok = true;
-    const auto option = [&](auto& target) {
-      ok = ReadOption(kProgram, arg, value, target);
-      ++i;
-    };
-    if (arg == "--port") {
-      option(options.port);
-    } else if (arg == "--baud") {
-      option(options.baud);
-    } else if (arg == "--timeout") {
-      option(options.timeout_ms);
-    } else if (arg == "--interval") {
-      option(options.interval_ms);
-    } else if (arg == "--seconds") {
-      option(options.seconds);
-    } else if (const std::size_t colon = arg.find(':'); colon != std::string_view::npos) {
-      Sensor s{};
-      ok = ParseNumber(arg.substr(0, colon), s.address) &&
-           ParseNumber(arg.substr(colon + 1), s.channel);
-      if (ok)
-        options.sensors.push_back(s);
-      else
-        std::fprintf(stderr, "BusProbe: a sensor is ADDRESS:CHANNEL, not '%s'\n", argv[i]);
-    } else {
-      std::fprintf(stderr, "BusProbe: unknown argument '%s'\n", argv[i]);
-      ok = false;
-    }
-    if (!ok) return false;
+  if (const Refusal<char> refused = PollCommandLine(options).Walk(argc, argv)) {
+    SayNotANumber(kProgram, refused);
+    if (refused.why == Refused::kArgument)
+      Fail(kProgram, "a sensor is ADDRESS:CHANNEL, not '" + std::string(refused.argument) + "'");
+    if (refused.why == Refused::kUnknown) SayUnknownArgument(kProgram, refused);
+    return false;
   }
   if (options.port < 1 || options.port > kPortCount) {
     std::fprintf(stderr, "BusProbe: --port must be 1..32\n");

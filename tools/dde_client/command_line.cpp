@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "tools/cli_number.h"
+#include "tools/cli_options.h"
 
 namespace quorvel::tools::dde {
 namespace {
@@ -195,73 +196,68 @@ std::string_view TrimNulPadding(std::string_view bytes) {
 Parsed ParseCommandLine(const std::vector<std::string_view>& args) {
   Parsed parsed;
   Options& options = parsed.options;
+  bool help = false;
   bool have_command = false;
-  bool options_ended = false;
   bool seen_repeat = false, seen_seconds = false, seen_count = false, seen_no_nul = false;
   std::vector<std::string_view> positional;
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const bool is_option = !options_ended && positional.empty() && arg.size() >= 2 &&
-                           arg[0] == '-' && (arg[1] == '-' || arg == "-h");
-    if (!is_option) {
-      if (have_command) {
-        positional.push_back(arg);
-      } else if (CommandNamed(arg, options.command)) {
-        have_command = true;
-      } else {
-        return Fail("unknown command '" + std::string(arg) + "' (see --help)");
-      }
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    if (arg == "--help" || arg == "-h") {
-      parsed.ok = true;
-      options.command = Command::kHelp;
-      return parsed;
-    }
-    if (arg == "--raw") {
-      options.raw = true;
-      continue;
-    }
-    if (arg == "--no-nul") {
-      options.nul = false;
-      seen_no_nul = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) return Fail(std::string(arg) + " needs a value");
-    const std::string_view value = args[++i];
-    const auto not_a_number = [&] {
-      return Fail(std::string(arg) + " needs a number, not '" + std::string(value) + "'");
-    };
-    if (arg == "--format") {
-      if (!ParseNumber(value, options.format)) return not_a_number();
-      if (options.format < 1 || options.format > 0xFFFF) return Fail("--format must be 1..65535");
-    } else if (arg == "--timeout") {
-      if (!ParseNumber(value, options.timeout_ms)) return not_a_number();
+  // Options come before the first argument after the command, and before
+  // "--".
+  CommandLine<char> line;
+  line.Flag("--help", help)
+      .EndsWalk()
+      .Flag("-h", help)
+      .EndsWalk()
+      .Flag("--raw", options.raw)
+      .Flag("--no-nul", options.nul, false)
+      .Seen(seen_no_nul)
+      .Number(
+          "--format", options.format, [](unsigned f) { return f >= 1 && f <= 0xFFFF; },
+          "--format must be 1..65535")
       // 0xFFFFFFFF would ask DDEML for an asynchronous transaction.
-      if (options.timeout_ms < 1 || options.timeout_ms == 0xFFFFFFFF)
-        return Fail("--timeout must be 1..4294967294 ms");
-    } else if (arg == "--repeat") {
-      if (!ParseNumber(value, options.repeat)) return not_a_number();
-      if (options.repeat < 1) return Fail("--repeat must be at least 1");
-      seen_repeat = true;
-    } else if (arg == "--seconds") {
-      if (!ParseNumber(value, options.seconds)) return not_a_number();
-      if (!(std::isfinite(options.seconds) && options.seconds > 0))
-        return Fail("--seconds must be more than 0");
-      seen_seconds = true;
-    } else if (arg == "--count") {
-      if (!ParseNumber(value, options.count)) return not_a_number();
-      if (options.count < 1) return Fail("--count must be at least 1");
-      seen_count = true;
-    } else {
-      return Fail("unknown option '" + std::string(arg) + "' (see --help)");
-    }
+      .Number(
+          "--timeout", options.timeout_ms,
+          [](std::uint32_t ms) { return ms >= 1 && ms != 0xFFFFFFFF; },
+          "--timeout must be 1..4294967294 ms")
+      .Number(
+          "--repeat", options.repeat, [](int n) { return n >= 1; }, "--repeat must be at least 1")
+      .Seen(seen_repeat)
+      .Number(
+          "--seconds", options.seconds, [](double s) { return std::isfinite(s) && s > 0; },
+          "--seconds must be more than 0")
+      .Seen(seen_seconds)
+      .Number(
+          "--count", options.count, [](int n) { return n >= 1; }, "--count must be at least 1")
+      .Seen(seen_count)
+      .Others([&](std::string_view arg) {
+        if (line.OptionsOpen() && arg == "--") {
+          line.EndOptions();
+          return Taken::kYes;
+        }
+        if (line.OptionsOpen() && arg.size() >= 2 && arg[0] == '-' && arg[1] == '-')
+          return Taken::kUnknown;
+        if (have_command) {
+          positional.push_back(arg);
+          line.EndOptions();
+          return Taken::kYes;
+        }
+        if (!CommandNamed(arg, options.command)) return Taken::kRefused;
+        have_command = true;
+        return Taken::kYes;
+      });
+  const Refusal<char> refused = line.Walk(args);
+  if (help) {
+    parsed.ok = true;
+    options.command = Command::kHelp;
+    return parsed;
   }
+  const std::string arg(refused.argument);
+  if (refused.why == Refused::kArgument) return Fail("unknown command '" + arg + "' (see --help)");
+  // An option without a value: an unknown one may well have taken one.
+  if (refused && !refused.value) return Fail(arg + " needs a value");
+  if (refused.why == Refused::kNotANumber) return Fail(NotANumber(arg, refused.value));
+  if (refused.why == Refused::kOutOfRange) return Fail(std::string(refused.rule));
+  if (refused) return Fail("unknown option '" + arg + "' (see --help)");
 
   if (!have_command) return Fail("no command given (see --help)");
   const Command command = options.command;

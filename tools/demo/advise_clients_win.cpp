@@ -4,7 +4,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/quorvel_remote_win.h"
 
 namespace quorvel::tools {
 

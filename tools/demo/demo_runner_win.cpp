@@ -38,14 +38,14 @@
 
 #include "base/cp1251.h"
 #include "poll/dde_server.h"
-#include "tools/cli_number.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/quorvel_remote_win.h"
 #include "tools/clock_text.h"
 #include "tools/console_lines.h"
 #include "tools/demo/dde_links_win.h"
 #include "tools/demo/png_file.h"
 #include "tools/demo/screenshot_win.h"
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "tools/poll_options.h"
 #include "ui/main_form_ids.h"
 #include "ui/setup_form_ids.h"
 
@@ -84,50 +84,14 @@ void Print(const std::string& utf8) {
 }
 
 bool ParseOptions(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    bool ok = true;
-    const auto number = [&](auto& target) {
-      ok = ReadOption(kProgram, arg, value, target);
-      ++i;
-    };
-    const auto text = [&](std::string& target) {
-      ok = value != nullptr;
-      if (ok) target = value;
-      ++i;
-    };
-    if (arg == "--port") {
-      number(o.port);
-    } else if (arg == "--baud") {
-      number(o.baud);
-    } else if (arg == "--timeout") {
-      number(o.timeout_ms);
-    } else if (arg == "--interval") {
-      number(o.interval_ms);
-    } else if (arg == "--seconds") {
-      number(o.seconds);
-    } else if (arg == "--screenshot") {
-      text(o.screenshot);
-    } else if (arg == "--splash-screenshot") {
-      text(o.splash_screenshot);
-    } else if (arg == "--setup-screenshots") {
-      text(o.setup_screenshots);
-    } else if (arg == "--program") {
-      text(o.program);
-    } else if (const std::size_t colon = arg.find(':'); colon != std::string_view::npos) {
-      Sensor s;
-      ok = ParseNumber(arg.substr(0, colon), s.address) &&
-           ParseNumber(arg.substr(colon + 1), s.channel);
-      if (ok) o.sensors.push_back(s);
-    } else {
-      ok = false;
-    }
-    if (!ok) {
-      Fail(kProgram,
-           "bad argument '" + std::string(arg) + "' (see the head of demo_runner_win.cpp)");
-      return false;
-    }
+  CommandLine<char> line = PollCommandLine(o);
+  line.Text("--screenshot", o.screenshot)
+      .Text("--splash-screenshot", o.splash_screenshot)
+      .Text("--setup-screenshots", o.setup_screenshots)
+      .Text("--program", o.program);
+  if (const Refusal<char> refused = line.Walk(argc, argv)) {
+    SayBadArgument(kProgram, refused, "demo_runner_win.cpp");
+    return false;
   }
   if (o.sensors.empty() || o.sensors.size() > 500) {
     Fail(kProgram, "give 1 to 500 sensors as ADDR:CH");

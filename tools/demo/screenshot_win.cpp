@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
 #include "ui/gdi_object_win.h"
 
 namespace quorvel::tools {

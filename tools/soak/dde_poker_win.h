@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/win/dde_child_win.h"
+#include "testkit/dde_child_win.h"
 
 namespace quorvel::tools::soak {
 

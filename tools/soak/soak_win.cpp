@@ -35,13 +35,13 @@
 
 #include "base/under_wine_win.h"
 #include "poll/poll_run.h"
-#include "tools/cli_number.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/process_resources_win.h"
+#include "testkit/quorvel_remote_win.h"
+#include "tools/cli_options.h"
 #include "tools/console_lines.h"
 #include "tools/demo/advise_clients_win.h"
-#include "tools/remote/message_wait_win.h"
-#include "tools/remote/quorvel_remote_win.h"
 #include "tools/soak/dde_poker_win.h"
-#include "tools/soak/process_resources_win.h"
 #include "tools/soak/soak_figures.h"
 
 namespace {
@@ -395,22 +395,13 @@ class Soak {
 
 int main(int argc, char** argv) {
   Options o;
-  for (int i = 1; i < argc; i += 2) {
-    const std::string_view arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    bool ok = false;
-    if (arg == "--minutes") {
-      ok = ReadOption(kProgram, arg, value, o.minutes) && o.minutes >= 1;
-    } else if (arg == "--clients") {
-      ok = ReadOption(kProgram, arg, value, o.clients) && o.clients >= 1 && o.clients <= 50;
-    } else if (arg == "--sample-seconds") {
-      ok = ReadOption(kProgram, arg, value, o.sample_seconds) && o.sample_seconds >= 1;
-    }
-    if (!ok) {
-      Fail(kProgram,
-           "bad argument '" + std::string(arg) + "' (see the head of tools/soak/soak_win.cpp)");
-      return 2;
-    }
+  CommandLine<char> line;
+  line.Number("--minutes", o.minutes, [](auto m) { return m >= 1; })
+      .Number("--clients", o.clients, [](auto k) { return k >= 1 && k <= 50; })
+      .Number("--sample-seconds", o.sample_seconds, [](auto s) { return s >= 1; });
+  if (const Refusal<char> refused = line.Walk(argc, argv)) {
+    SayBadArgument(kProgram, refused, "tools/soak/soak_win.cpp");
+    return 2;
   }
   if (std::getenv("QUORVEL_RUN") == nullptr || std::getenv("QUORVEL_SIM_LOG") == nullptr) {
     Fail(kProgram,

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
 
 namespace quorvel::testing {
 

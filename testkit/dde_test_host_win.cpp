@@ -1,4 +1,4 @@
-#include "tests/win/dde_test_host_win.h"
+#include "testkit/dde_test_host_win.h"
 
 #include <psapi.h>
 #include <windows.h>
@@ -9,8 +9,8 @@
 
 #include "base/cp1251.h"
 #include "poll/posted_data_release_win.h"
-#include "tests/win/dde_text.h"
-#include "tools/soak/process_resources_win.h"
+#include "testkit/dde_text.h"
+#include "testkit/process_resources_win.h"
 #include "ui/form_captions.h"
 
 namespace quorvel::testing {

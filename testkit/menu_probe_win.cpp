@@ -1,6 +1,6 @@
-// menu_probe.dll: the hook side of the menu probe (tests/win/menu_probe_win.h).
+// menu_probe.dll: the hook side of the menu probe (testkit/menu_probe_win.h).
 // It runs inside the program under test: no C++ runtime, only user32 calls.
-#include "tests/win/menu_probe_win.h"
+#include "testkit/menu_probe_win.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "wine_run.h"
+#include "testkit/wine_run.h"
 
 #include <cstdlib>
 #include <fstream>

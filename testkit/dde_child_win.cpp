@@ -1,4 +1,4 @@
-#include "tests/win/dde_child_win.h"
+#include "testkit/dde_child_win.h"
 
 #include "base/executable_path.h"
 

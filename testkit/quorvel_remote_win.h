@@ -11,7 +11,7 @@
 // hangs fails its driver instead of hanging it.
 //
 // Every wait here handles the calling thread's window messages
-// (tools/remote/message_wait_win.h): a DDE client on that thread keeps
+// (testkit/message_wait_win.h): a DDE client on that thread keeps
 // receiving its updates while it waits.
 #pragma once
 

@@ -1,15 +1,15 @@
-#include "tests/win/program_test_win.h"
+#include "testkit/program_test_win.h"
 
 #include <cstdlib>
 
 #include "base/cp1251.h"
 #include "config/profile_file_win.h"
 #include "config/table_file.h"
-#include "tests/win/crash_exit_win.h"
-#include "tests/win/dde_text.h"
-#include "tests/win/form_driver_win.h"
-#include "tests/win/wine_run.h"
-#include "tools/remote/message_wait_win.h"
+#include "testkit/crash_exit_win.h"
+#include "testkit/dde_text.h"
+#include "testkit/form_driver_win.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/wine_run.h"
 #include "ui/main_form_ids.h"
 
 namespace quorvel::testing {

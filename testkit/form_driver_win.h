@@ -1,5 +1,5 @@
 // What the end-to-end tests of the main window add to driving Quorvel.exe
-// from another process (tools/remote/quorvel_remote_win.h): a folder of the
+// from another process (testkit/quorvel_remote_win.h): a folder of the
 // run for each test, and the state of a menu item, which only the program's
 // own process can read.
 #pragma once
@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/quorvel_remote_win.h"
 
 namespace quorvel::testing {
 
@@ -24,7 +24,7 @@ std::optional<std::string> ProgramFolder(const std::string& name, std::string* e
 
 // The state bits (MF_GRAYED, MF_DISABLED, ...) of an item of the program's
 // main menu, or nothing when they could not be read. Read through
-// menu_probe.dll, beside this program (tests/win/menu_probe_win.h).
+// menu_probe.dll of the test kit's build folder (testkit/menu_probe_win.h).
 std::optional<UINT> MenuItemState(const remote::RemoteQuorvel& program, int id);
 
 }  // namespace quorvel::testing

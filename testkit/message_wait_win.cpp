@@ -1,4 +1,4 @@
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
 
 #include <algorithm>
 

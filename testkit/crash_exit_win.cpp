@@ -1,4 +1,4 @@
-#include "tests/win/crash_exit_win.h"
+#include "testkit/crash_exit_win.h"
 
 #include <windows.h>
 

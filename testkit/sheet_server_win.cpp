@@ -37,7 +37,10 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "tools/cli_options.h"
 
 namespace {
 
@@ -394,49 +397,56 @@ class Factory final : public IClassFactory {
 };
 
 bool ParseOptions(std::wstring* error) {
+  using quorvel::tools::CommandLine;
+  using quorvel::tools::Taken;
   int count = 0;
   wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (argv == nullptr) return false;
-  bool ok = true;
-  for (int i = 1; i < count && ok; ++i) {
-    const std::wstring arg = argv[i];
-    const bool has_value = i + 1 < count;
-    const auto value = [&]() -> std::wstring { return argv[++i]; };
-    if (arg == L"--running") {
-      g_options.running = true;
-    } else if (arg == L"--no-workbook-object") {
-      g_options.no_workbook_object = true;
-    } else if (::_wcsicmp(arg.c_str(), L"-Embedding") == 0 ||
-               ::_wcsicmp(arg.c_str(), L"/Embedding") == 0) {
-      g_options.embedded = true;  // COM's mark of a start on its behalf
-    } else if (!has_value) {
-      ok = false;
-    } else if (arg == L"--log") {
-      g_options.log = value();
-    } else if (arg == L"--window-state") {
-      g_options.window_state = std::wcstol(value().c_str(), nullptr, 10);
-    } else if (arg == L"--fail") {
-      g_options.fail = value();
-    } else if (arg == L"--description") {
-      g_options.has_description = true;
-      g_options.description = Unescape(value());
-    } else if (arg == L"--scode") {
-      g_options.scode = static_cast<HRESULT>(std::wcstoul(value().c_str(), nullptr, 16));
-    } else if (arg == L"--refuse") {
-      g_options.refuse = value();
-    } else if (arg == L"--sheet") {
-      g_options.sheet = value();
-    } else if (arg == L"--linger-ms") {
-      g_options.linger_ms = static_cast<UINT>(std::wcstoul(value().c_str(), nullptr, 10));
-    } else if (arg == L"--max-seconds") {
-      g_options.max_seconds = static_cast<UINT>(std::wcstoul(value().c_str(), nullptr, 10));
-    } else {
-      ok = false;
-    }
-    if (!ok) *error = L"bad option " + arg;
-  }
+  // A count as the C library reads it: what is not a number is 0.
+  const auto count_of = [](UINT& target) {
+    return [&target](std::wstring_view value) {
+      target = static_cast<UINT>(std::wcstoul(std::wstring(value).c_str(), nullptr, 10));
+      return true;
+    };
+  };
+  CommandLine<wchar_t> line;
+  line.Flag(L"--running", g_options.running)
+      .Flag(L"--no-workbook-object", g_options.no_workbook_object)
+      .Text(L"--log", g_options.log)
+      .Value(L"--window-state",
+             [](std::wstring_view value) {
+               g_options.window_state = std::wcstol(std::wstring(value).c_str(), nullptr, 10);
+               return true;
+             })
+      .Text(L"--fail", g_options.fail)
+      .Value(L"--description",
+             [](std::wstring_view value) {
+               g_options.has_description = true;
+               g_options.description = Unescape(std::wstring(value));
+               return true;
+             })
+      .Value(L"--scode",
+             [](std::wstring_view value) {
+               g_options.scode =
+                   static_cast<HRESULT>(std::wcstoul(std::wstring(value).c_str(), nullptr, 16));
+               return true;
+             })
+      .Text(L"--refuse", g_options.refuse)
+      .Text(L"--sheet", g_options.sheet)
+      .Value(L"--linger-ms", count_of(g_options.linger_ms))
+      .Value(L"--max-seconds", count_of(g_options.max_seconds))
+      .Others([](std::wstring_view arg) {
+        const std::wstring text(arg);
+        if (::_wcsicmp(text.c_str(), L"-Embedding") != 0 &&
+            ::_wcsicmp(text.c_str(), L"/Embedding") != 0)
+          return Taken::kUnknown;
+        g_options.embedded = true;  // COM's mark of a start on its behalf
+        return Taken::kYes;
+      });
+  const auto refused = line.Walk(count, argv);
+  if (refused) *error = L"bad option " + std::wstring(refused.argument);
   ::LocalFree(argv);
-  return ok;
+  return !refused;
 }
 
 }  // namespace

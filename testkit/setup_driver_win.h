@@ -1,4 +1,4 @@
-// The settings dialog of a Quorvel.exe run (tools/remote/quorvel_remote_win.h),
+// The settings dialog of a Quorvel.exe run (testkit/quorvel_remote_win.h),
 // driven from another process as a user drives it: opened from the main
 // window's menu, its controls found by their identities (ui/setup_form_ids.h),
 // changes made with the messages a user's action leaves behind.
@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/quorvel_remote_win.h"
 
 namespace quorvel::testing {
 

@@ -1,4 +1,4 @@
-#include "tools/soak/process_resources_win.h"
+#include "testkit/process_resources_win.h"
 
 #include <winternl.h>
 // After windows.h, whose types it uses.

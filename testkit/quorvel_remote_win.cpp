@@ -1,4 +1,4 @@
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/quorvel_remote_win.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include "config/profile_file_win.h"
 #include "config/settings_file.h"
 #include "config/table_file.h"
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
 

@@ -18,8 +18,8 @@
 
 #include "config/sensor_table.h"
 #include "config/settings.h"
-#include "tests/win/dde_child_win.h"
-#include "tools/remote/quorvel_remote_win.h"
+#include "testkit/dde_child_win.h"
+#include "testkit/quorvel_remote_win.h"
 
 namespace quorvel::testing {
 

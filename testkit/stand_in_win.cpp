@@ -1,4 +1,4 @@
-#include "tools/sheet_server/stand_in_win.h"
+#include "testkit/stand_in_win.h"
 
 // after windows.h, which they need
 #include <oleauto.h>
@@ -108,7 +108,7 @@ std::wstring ServerPath() {
   const DWORD length = ::GetModuleFileNameW(/*hModule=*/nullptr, path, MAX_PATH);
   std::wstring folder(path, length);
   folder.resize(folder.rfind(L'\\') + 1);
-  return folder + L"..\\..\\tools\\sheet_server\\SheetServer.exe";
+  return folder + L"..\\..\\testkit\\SheetServer.exe";
 }
 
 std::wstring TempLog(const std::string& name) {

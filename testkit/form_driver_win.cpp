@@ -1,10 +1,10 @@
-#include "tests/win/form_driver_win.h"
+#include "testkit/form_driver_win.h"
 
 #include <cstdlib>
 #include <string_view>
 
-#include "tests/win/menu_probe_win.h"
-#include "tests/win/wine_run.h"
+#include "testkit/menu_probe_win.h"
+#include "testkit/wine_run.h"
 
 namespace quorvel::testing {
 
@@ -15,6 +15,8 @@ namespace {
 constexpr DWORD kProbeMs = 5'000;
 // How often the wait for the answer looks again, besides each new message.
 constexpr DWORD kLookMs = 10;
+// The probe DLL is built here, seen from a test program of tests/win.
+constexpr char kTestkitFolder[] = "..\\..\\testkit\\";
 
 std::wstring Wide(std::string_view text) {
   if (text.empty()) return {};
@@ -51,7 +53,8 @@ std::optional<std::string> ProgramFolder(const std::string& name, std::string* e
 std::optional<UINT> MenuItemState(const remote::RemoteQuorvel& program, int id) {
   // Read inside the program's process (see menu_probe_win.h).
   const UINT probe = ::RegisterWindowMessageW(kMenuProbeMessage);
-  const HMODULE dll = ::LoadLibraryW((Wide(remote::ExecutableFolder()) + kMenuProbeDll).c_str());
+  const HMODULE dll =
+      ::LoadLibraryW((Wide(remote::ExecutableFolder() + kTestkitFolder) + kMenuProbeDll).c_str());
   if (dll == nullptr) return std::nullopt;
   const auto hook_proc =
       reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(dll, kMenuProbeHook)));

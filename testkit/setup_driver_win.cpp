@@ -1,9 +1,9 @@
-#include "tests/win/setup_driver_win.h"
+#include "testkit/setup_driver_win.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
 
-#include "tools/remote/message_wait_win.h"
+#include "testkit/message_wait_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/sensor_grid_win.h"
 #include "ui/setup_form_ids.h"
