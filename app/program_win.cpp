@@ -73,6 +73,7 @@ Program::~Program() {
   about_.reset();
   setup_.reset();
   form_.reset();
+  quality_items_.reset();
   value_items_.reset();
   items_.reset();
   bus_.ClosePorts();
@@ -125,6 +126,8 @@ bool Program::CreateWindows(int show) {
   items_ = std::make_unique<poll::DdeComponents>(dde_->Manager(), main_form_);
   value_items_ = std::make_unique<poll::DdeValueItems>(*items_);
   sinks_.Add(*value_items_);
+  quality_items_ = std::make_unique<poll::DdeQualityItems>(*items_, time_zone_);
+  sinks_.Add(*quality_items_);
   // The notification area shows small icons: the small one, not a shrunk large one.
   const auto icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(QUORVEL_ICON_ID),
                                                     IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),

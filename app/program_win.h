@@ -11,11 +11,13 @@
 #include <string_view>
 
 #include "app/single_instance_win.h"
+#include "base/local_time_zone_win.h"
 #include "bus/message_pump_win.h"
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
 #include "config/settings.h"
 #include "poll/dde_components.h"
+#include "poll/dde_quality_items.h"
 #include "poll/dde_server_win.h"
 #include "poll/dde_value_items.h"
 #include "poll/poll_run.h"
@@ -114,6 +116,8 @@ class Program final : public config::SettingsEffects,
   std::unique_ptr<poll::PollRun> poll_;
   std::unique_ptr<poll::DdeComponents> items_;
   std::unique_ptr<poll::DdeValueItems> value_items_;
+  Win32LocalTimeZone time_zone_;
+  std::unique_ptr<poll::DdeQualityItems> quality_items_;
   std::unique_ptr<ui::TrayIcon> tray_;
   std::unique_ptr<ui::TSetupForm> setup_;
   std::unique_ptr<ui::TAboutForm> about_;

@@ -214,7 +214,7 @@ bool TDdeMgr::Poke(TDdeSrvrConv& conversation, std::string_view item_name, std::
                    std::string_view data) {
   if (format != kCfText) return false;
   TDdeServerItem* item = FindServerItem(conversation, item_name);
-  if (item == nullptr) return false;
+  if (item == nullptr || !item->TakesPokes()) return false;
   item->SetLinesFromText(data);
   return true;
 }

@@ -103,6 +103,9 @@ class TDdeServerItem {
   void SetLinesFromText(std::string_view text);
 
   const std::vector<std::string>& Lines() const { return lines_; }
+  // An item the program alone writes: a client's poke is not processed.
+  bool TakesPokes() const { return takes_pokes_; }
+  void RefusePokes() { takes_pokes_ = false; }
   TDdeServerConv* ServerConv() const { return server_conv_; }
   void ClearServerConv() { server_conv_ = nullptr; }
   std::uint32_t Format() const { return format_; }
@@ -114,6 +117,7 @@ class TDdeServerItem {
   std::string name_;
   std::vector<std::string> lines_;
   std::uint32_t format_ = kCfText;
+  bool takes_pokes_ = true;
 };
 
 struct TDdeSrvrConv;

@@ -8,6 +8,8 @@
 #include "fake_dde.h"
 #include "poll/component_names.h"
 #include "poll/dde_components.h"
+#include "poll/dde_quality_items.h"
+#include "poll/dde_value_items.h"
 
 namespace quorvel::poll {
 namespace {
@@ -252,6 +254,100 @@ TEST_F(DdeServerTest, SingleNamesAreCheckedAgainstEveryOtherComponent) {
   EXPECT_EQ(components.SetTopicName(""), std::nullopt);  // an empty name is taken
   EXPECT_EQ(components.Topic().Name(), "");
   EXPECT_EQ(components.SetTopicName("_T9"), std::nullopt);
+}
+
+// Beside each value item its quality and time item, served, linked and named
+// with it, written only by the program.
+class QualityItemsTest : public DdeServerTest {
+ protected:
+  struct : LocalTimeZone {
+    CivilTime LocalOf(std::int64_t utc_ns) override {
+      return {2026,
+              12,
+              10,
+              9,
+              5,
+              static_cast<int>(utc_ns / 1'000'000'000),
+              static_cast<int>(utc_ns / 1'000'000 % 1000)};
+    }
+  } zone;
+  DdeValueItems values{components};
+  DdeQualityItems qualities{components, zone};
+  ReadingSinks sinks;
+  void SetUp() override {
+    DdeServerTest::SetUp();
+    sinks.Add(values);
+    sinks.Add(qualities);
+  }
+  std::string Served(TDdeSrvrConv& conversation, std::string_view item) {
+    return manager.Serve(conversation, ClientHandle(item), item, kCfText).value_or("refused");
+  }
+  static Reading Of(int item, Outcome outcome, std::int64_t end_utc_ns = 0) {
+    Reading reading;
+    reading.item = item;
+    reading.outcome = outcome;
+    reading.text = outcome == Outcome::kGood ? "23.45" : "bad";
+    reading.end_utc_ns = end_utc_ns;
+    return reading;
+  }
+};
+
+TEST_F(QualityItemsTest, EachReadingAdvisesValueQualityAndTimeInThatOrder) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  EXPECT_EQ(Served(conversation, "S1_Q"), std::string("NONE\r\n\0", 7));
+  EXPECT_EQ(Served(conversation, "S500_T"), std::string("\r\n\0", 3));
+  for (const char* item : {"S1", "S1_Q", "S1_T", "S2_Q"}) {
+    ASSERT_TRUE(manager.StartAdvise(conversation, item, kCfText)) << item;
+  }
+  sinks.Take(Of(0, Outcome::kGood, 7'250'000'000));
+  sinks.Take(Of(0, Outcome::kNoReply, 9'000'000'000));
+  EXPECT_EQ(platform.posts, (Lines{"ZORVIK!S1", "ZORVIK!S1_Q", "ZORVIK!S1_T", "ZORVIK!S1",
+                                   "ZORVIK!S1_Q", "ZORVIK!S1_T"}));
+  EXPECT_EQ(Served(conversation, "S1_Q"), std::string("NO_REPLY\r\n\0", 11));
+  EXPECT_EQ(Served(conversation, "S1_T"), std::string("2026-12-10 09:05:07.250\r\n\0", 26))
+      << "the time of the last good reading";
+  platform.posts.clear();
+  sinks.Demoted(1);
+  EXPECT_EQ(platform.posts, (Lines{"ZORVIK!S2_Q"})) << "the quality item alone";
+  EXPECT_EQ(components.QualityItem(1).Text(), "DEMOTED");
+  EXPECT_EQ(components.Item(1).Text(), std::string(kNoValueText));
+}
+
+TEST_F(QualityItemsTest, EveryOutcomeHasItsWord) {
+  const std::pair<Outcome, const char*> words[] = {{Outcome::kGood, "OK"},
+                                                   {Outcome::kNoReply, "NO_REPLY"},
+                                                   {Outcome::kCutOff, "PARTIAL"},
+                                                   {Outcome::kTooLong, "OVERLONG"},
+                                                   {Outcome::kWriteFailed, "WRITE"},
+                                                   {Outcome::kReadFailed, "READ"},
+                                                   {Outcome::kArgumentsRefused, "PARAM"},
+                                                   {Outcome::kBadReply, "BAD_REPLY"},
+                                                   {Outcome::kPortUnavailable, "PORT"}};
+  for (const auto& [outcome, word] : words) {
+    sinks.Take(Of(4, outcome));
+    EXPECT_EQ(components.QualityItem(4).Text(), word);
+  }
+}
+
+TEST_F(QualityItemsTest, PokesAreNotProcessedAndNamesFollowThePrefixAndTheRules) {
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  EXPECT_FALSE(manager.Poke(conversation, "S1_Q", kCfText, "OK"));
+  EXPECT_FALSE(manager.Poke(conversation, "S1_T", kCfText, "2026"));
+  EXPECT_EQ(components.QualityItem(0).Text(), "NONE");
+  EXPECT_TRUE(manager.Poke(conversation, "S1", kCfText, "1")) << "the value items still take them";
+
+  EXPECT_TRUE(components.SetTopicName("S7_T")) << "a quality or time item's name is taken";
+  ASSERT_FALSE(components.SetTopicName("T2_Q"));
+  EXPECT_TRUE(components.NameItems("T")) << "the prefix would make T2_Q twice";
+  EXPECT_EQ(components.TimeItem(0).Name(), "S1_T") << "a refused prefix changes no item";
+  ASSERT_FALSE(components.SetTopicName("PLANT"));
+  ASSERT_FALSE(components.NameItems("T"));
+  EXPECT_EQ(components.Item(499).Name(), "T500");
+  EXPECT_EQ(components.QualityItem(499).Name(), "T500_Q");
+  EXPECT_EQ(components.TimeItem(0).Name(), "T1_T");
+  TDdeSrvrConv& renamed = Connect("PLANT", 2);
+  EXPECT_EQ(Served(renamed, "T1_Q"), std::string("NONE\r\n\0", 7));
+  EXPECT_EQ(Served(renamed, "S1_Q"), "refused");
 }
 
 }  // namespace
