@@ -269,6 +269,25 @@ TEST(SimDevice, AnswersReadingsOfItsChannelsOnly) {
   EXPECT_EQ(device.Respond("1;4;", 0).bytes, ReplyFrame(5, "2"));
 }
 
+TEST(SimDevice, SilentForItsFirstSecondsThenAnswers) {
+  DeviceConfig config;
+  config.address = 5;
+  config.channels[3] = Fixed("23.45");
+  config.channels[4] = Count();
+  config.faults.silent_for = milliseconds(2500);
+  SimDevice device(config);
+  for (const double seconds : {0.0, 1.0, 2.499}) {
+    const Reply reply = device.Respond("1;3;", seconds);
+    EXPECT_EQ(reply.answer, Answer::kSilent) << seconds;
+    EXPECT_TRUE(reply.bytes.empty()) << seconds;
+  }
+  EXPECT_EQ(device.Respond("1;4;", 1).answer, Answer::kSilent);
+  EXPECT_EQ(device.Respond("1;3;", 2.5).bytes, "!5;23.45;36887\r");
+  EXPECT_EQ(device.Respond("1;3;", 3600).bytes, "!5;23.45;36887\r");
+  // The request left unanswered was counted all the same.
+  EXPECT_EQ(device.Respond("1;4;", 2.5).bytes, ReplyFrame(5, "1"));
+}
+
 // --- sending ---
 
 TEST(SimOutputSchedule, UnpacedReplyIsOneWrite) {
@@ -401,7 +420,8 @@ TEST(SimConfigParser, ReadsAGoodCommandLine) {
                              "--fault",   "overlong",
                              "--fault",   "bytewise",  //
                              "--device",  "6",
-                             "--channel", "1=count",  //
+                             "--channel", "1=count",
+                             "--fault",   "silent-for=2.5",  //
                              "--port",    "/tmp/x/COM4",
                              "--device",  "0",
                              "--fault",   "overlong=300"},
@@ -430,6 +450,8 @@ TEST(SimConfigParser, ReadsAGoodCommandLine) {
   EXPECT_TRUE(five.faults.bytewise);
   EXPECT_FALSE(five.faults.silent);
   EXPECT_EQ(com3.devices[1].channels.at(1).kind, ChannelSource::Kind::kCount);
+  EXPECT_EQ(five.faults.silent_for, Nanos(0));
+  EXPECT_EQ(com3.devices[1].faults.silent_for, milliseconds(2500));
   EXPECT_EQ(config->ports[1].baud, 0u);
   EXPECT_EQ(config->ports[1].devices[0].faults.overlong, 300u);
 }
@@ -471,6 +493,8 @@ TEST(SimConfigParser, RefusesBadCommandLines) {
        "bad --fault 'overlong=19': L must be a whole number from 20 to 65535"},
       {{"--port", "COM3", "--device", "1", "--fault", "delay"},
        "bad --fault 'delay': expected delay=MS, MS a whole number of milliseconds up to 3600000"},
+      {{"--port", "COM3", "--device", "1", "--fault", "silent-for=0"},
+       "bad --fault 'silent-for=0': expected silent-for=SECONDS, a number of seconds above 0"},
       {{"--seconds", "0", "--port", "COM3", "--device", "1"},
        "bad --seconds '0': expected a number of seconds above 0"},
       {{"--port", "COM3", "--outage", "5", "--device", "1"},

@@ -9,8 +9,8 @@
 // at its slave. --baud N paces that line at N bit/s, 10 bits a byte. Each
 // --device answers reading requests ("1;CH;") at address ADDR with its
 // channels: SOURCE is a fixed value, wave:BASE:AMP:PERIOD or count. --fault
-// MODE (silent, partial, noise, noiseonly, overlong[=L], badcrc, badaddr,
-// extrafield, bytewise, delay=MS, trailing) makes it misbehave.
+// MODE (silent, silent-for=S, partial, noise, noiseonly, overlong[=L], badcrc,
+// badaddr, extrafield, bytewise, delay=MS, trailing) makes it misbehave.
 // --log FILE appends "T PORT check=C addr=A cmd=CMD answer=W line=L sent=S"
 // per request (L: the line speed the program set; S: when the reply's last
 // byte went out, on CLOCK_REALTIME);

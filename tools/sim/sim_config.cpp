@@ -50,6 +50,9 @@ symbolic link there is replaced; any other file is refused).
                    count                 0 on the first request, then 1, 2...
   --fault MODE   misbehave; MODE is one of
                    silent      never answer
+                   silent-for=SECONDS
+                               no answer in the first SECONDS after the
+                               start (fractions allowed), then answer
                    partial     leave out the reply's final CR
                    noise       send a few noise bytes before the reply
                    noiseonly   send 200 noise bytes instead of the reply
@@ -171,6 +174,14 @@ bool ReadFault(std::string_view arg, Faults& faults, std::string* error) {
     const auto ms = value ? ReadWhole(*value, 0, 3'600'000) : std::nullopt;
     if (!ms) return bad("expected delay=MS, MS a whole number of milliseconds up to 3600000");
     faults.delay = std::chrono::milliseconds(*ms);
+    return true;
+  }
+  if (name == "silent-for") {
+    const auto seconds = value ? ReadReal(*value) : std::nullopt;
+    if (!seconds || *seconds <= 0 || *seconds > 1e7) {
+      return bad("expected silent-for=SECONDS, a number of seconds above 0");
+    }
+    faults.silent_for = std::chrono::duration_cast<Nanos>(std::chrono::duration<double>(*seconds));
     return true;
   }
   if (value) return bad("this mode takes no value");

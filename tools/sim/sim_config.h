@@ -35,6 +35,7 @@ struct Faults {
   bool bytewise = false;
   bool trailing = false;
   Nanos delay{0};
+  Nanos silent_for{0};  // no answer until this long after the start
 };
 
 struct DeviceConfig {

@@ -23,6 +23,9 @@ Reply SimDevice::Respond(std::string_view command, double seconds) {
   // Counted even when a fault keeps the reading from being sent, as the
   // instrument would have taken it all the same.
   const std::uint64_t count = requests_[*channel]++;
+  if (seconds < std::chrono::duration<double>(config_.faults.silent_for).count()) {
+    return Refusal(Answer::kSilent);
+  }
   return BuildReply(config_.address, config_.faults, ChannelValue(source->second, count, seconds));
 }
 
