@@ -30,3 +30,20 @@ done
 tools/winerun.sh --native build/native --sim "$bus" -- \
   build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
   --seconds "$seconds" --clients 10 | tr -d '\r'
+
+# The same bus with every second device silent and a reply time-out of
+# 150 ms: the healthy devices' readings per second with demotion off, with
+# DemoteAfter=3, and with the healthy devices alone in the table.
+bus="--port @RUN@/ports/COM3 --baud 19200"
+silent=""
+for device in $(seq 11 30); do
+  bus+=" --device $device"
+  for channel in $(seq 1 25); do bus+=" --channel $channel=23.45"; done
+  if ((device % 2 == 0)); then
+    bus+=" --fault silent"
+    silent+="${silent:+,}$device"
+  fi
+done
+tools/winerun.sh --native build/native --sim "$bus" -- \
+  build/win/bench/PollBench.exe --port 3 --baud 19200 --bus 11:20:25 --silent "$silent" \
+  --seconds "$seconds" --phases silent | tr -d '\r'

@@ -4,8 +4,11 @@
 //
 //   PollBench.exe --baud B --sensor ADDR:CH --bus FIRST:DEVICES:CHANNELS
 //                 [--port N] [--seconds S] [--clients K] [--phases LIST]
+//                 [--silent ADDR,ADDR...]
 //
-// LIST is some of one,bus,wait,memory (default all, in that order).
+// LIST is some of one,bus,wait,memory,silent (default all but silent, in
+// that order); silent needs --silent, the devices of the bus that the
+// simulator keeps silent.
 // --sensor is a 'count' channel (its value goes up by one per request, so
 // each reading names the request it answers); --bus is DEVICES devices from
 // address FIRST with channels 1..CHANNELS each, DEVICES x CHANNELS = 500
@@ -44,6 +47,19 @@
 //   poll.client_updates_per_s_K_clients
 //                                     updates each of those received per
 //                                     second: the readings of that run
+// and, for the bus with H healthy and D silent devices, a reply time-out of
+// 150 ms, the readings per second of the healthy devices alone:
+//   poll.healthy_readings_per_s_demotion_off_H_healthy_D_silent_B
+//   poll.healthy_readings_per_s_demote_after_3_once_demoted_H_healthy_D_silent_B
+//                                     DemoteAfter=3 ([Bus]), measured once
+//                                     the log shows each silent device asked
+//                                     3 times, so all are demoted
+//   poll.healthy_readings_per_s_H_healthy_alone_B
+//                                     only the healthy devices' rows in the
+//                                     table: the silent ones are never asked
+//   poll.healthy_ratio_demote_after_3_to_alone_B,
+//   poll.healthy_ratio_demotion_off_to_alone_B
+//                                     the second and the first over the third
 //
 // Processor times are read from /proc through drive Z: (each thread's time
 // on a processor, in nanoseconds, from its schedstat): Wine gives no
@@ -60,6 +76,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -89,6 +106,11 @@ constexpr char kProgram[] = "PollBench";
 // cycles (the port opening, the first pass) are not what is measured.
 constexpr std::size_t kWarmUpReadings = 20;
 constexpr int kWaitIntervalMs = 1000;
+// The bus with silent devices: each of their rows costs the whole time-out.
+constexpr int kSilentTimeOutMs = 150;
+constexpr int kDemoteAfter = 3;
+// How often the simulator's log is read while waiting for the demotions.
+constexpr DWORD kLogLookMs = 100;
 
 struct Sensor {
   int address = 0;
@@ -107,6 +129,7 @@ struct Options {
   std::string program;
   std::string client;
   std::string phases = "one,bus,wait,memory";
+  std::vector<int> silent;  // addresses of the bus that never answer
 };
 
 void Print(const std::string& name, double value, const char* unit, const std::string& note = "") {
@@ -215,6 +238,24 @@ std::vector<std::optional<double>> SentTimes(const Sensor& sensor) {
     if (ours_addr && ours_cmd) sent.push_back(time);
   }
   return sent;
+}
+
+// Requests the simulator has logged so far, by address.
+std::map<int, std::size_t> RequestsByAddress() {
+  std::map<int, std::size_t> requests;
+  const char* log = std::getenv("QUORVEL_SIM_LOG");
+  if (log == nullptr) return requests;
+  std::istringstream lines(ReadWhole(WindowsPathOf(log)));
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    for (std::string field; fields >> field;) {
+      int address = 0;
+      if (field.starts_with("addr=") && ParseNumber(std::string_view(field).substr(5), address)) {
+        ++requests[address];
+      }
+    }
+  }
+  return requests;
 }
 
 // --- Frames ---
@@ -364,6 +405,8 @@ class Phase {
     return ok;
   }
 
+  // Before Start: the settings it is started with.
+  quorvel::config::Settings& settings() { return settings_; }
   RemoteQuorvel& quorvel() { return quorvel_; }
   const std::string& unix_pid() const { return unix_pid_; }
   const std::vector<Sensor>& sensors() const { return sensors_; }
@@ -504,6 +547,111 @@ bool Memory(const Options& o) {
   return true;
 }
 
+// --- A bus with silent devices ---
+
+bool IsSilent(const Options& o, int address) {
+  return std::find(o.silent.begin(), o.silent.end(), address) != o.silent.end();
+}
+
+// Channel by channel across the devices (not device by device): healthy and
+// silent devices take turns many times a second, so a measurement of a few
+// seconds does not depend on where in the pass (over half a minute with
+// silent devices asked) it falls.
+std::vector<Sensor> InterleavedSensors(const Options& o, bool with_silent) {
+  std::vector<Sensor> sensors;
+  for (int c = 1; c <= o.channels; ++c) {
+    for (int d = 0; d < o.devices; ++d) {
+      const int address = o.first_device + d;
+      if (with_silent || !IsSilent(o, address)) sensors.push_back({address, c});
+    }
+  }
+  return sensors;
+}
+
+// Waits until each silent device has been asked `times` more times than in
+// `before`, as the simulator's log tells.
+bool WaitAsked(const Options& o, const std::map<int, std::size_t>& before, std::size_t times) {
+  DWORD looked = 0;
+  return PumpUntil(
+      [&] {
+        if (::GetTickCount() - looked < kLogLookMs) return false;
+        looked = ::GetTickCount();
+        const std::map<int, std::size_t> now = RequestsByAddress();
+        return std::all_of(o.silent.begin(), o.silent.end(), [&](int address) {
+          const auto was = before.find(address);
+          const auto is = now.find(address);
+          return is != now.end() && is->second >= (was == before.end() ? 0 : was->second) + times;
+        });
+      },
+      kProgramWaitMs);
+}
+
+// Readings per second of the healthy devices, polled back to back with a
+// short time-out; nothing when the run failed.
+std::optional<double> HealthyRate(const Options& o, const std::string& name, bool with_silent,
+                                  int demote_after) {
+  Phase phase(o, name, InterleavedSensors(o, with_silent), /*interval_ms=*/0);
+  phase.settings().SetTimeOut(kSilentTimeOutMs);
+  phase.settings().SetDemoteAfter(demote_after);
+  const std::map<int, std::size_t> before = RequestsByAddress();
+  bool ok = phase.Start() && phase.Link() && phase.StartPolling();
+  // Not measured while the silent devices are being demoted: the first
+  // DemoteAfter misses of each are the price of finding it dead.
+  if (ok && demote_after > 0 && !WaitAsked(o, before, static_cast<std::size_t>(demote_after))) {
+    Fail(kProgram, name + ": the silent devices were not asked " + std::to_string(demote_after) +
+                       " times each");
+    ok = false;
+  }
+  ok = ok && phase.Measure();
+  ok = phase.Finish() && ok;
+  if (!ok) return std::nullopt;
+  // A reading is a value; the error texts are words.
+  const auto healthy =
+      std::count_if(phase.updates().begin(), phase.updates().end(), [&](const Update& u) {
+        return !IsSilent(o, phase.sensors()[u.item].address) && !u.value.empty() &&
+               (u.value[0] == '-' || (u.value[0] >= '0' && u.value[0] <= '9'));
+      });
+  return static_cast<double>(healthy) / phase.elapsed();
+}
+
+bool SilentDevices(const Options& o) {
+  if (o.silent.empty()) {
+    Fail(kProgram, "silent: no --silent devices given");
+    return false;
+  }
+  const std::string b = std::to_string(o.baud);
+  const std::string healthy = std::to_string(o.devices - static_cast<int>(o.silent.size()));
+  const std::string mixed =
+      healthy + "_healthy_" + std::to_string(o.silent.size()) + "_silent_" + b;
+  const std::string demote = "demote_after_" + std::to_string(kDemoteAfter);
+  const std::optional<double> off = HealthyRate(o, "silent-off", true, 0);
+  const std::optional<double> demoted = HealthyRate(o, "silent-demoted", true, kDemoteAfter);
+  const std::optional<double> alone = HealthyRate(o, "silent-alone", false, 0);
+  if (!off || !demoted || !alone) return false;
+  const std::string note = "reply time-out " + std::to_string(kSilentTimeOutMs) + " ms";
+  Print("poll.healthy_readings_per_s_demotion_off_" + mixed, *off, "1/s", note);
+  Print("poll.healthy_readings_per_s_" + demote + "_once_demoted_" + mixed, *demoted, "1/s",
+        note + ", measured once every silent device was demoted");
+  Print("poll.healthy_readings_per_s_" + healthy + "_healthy_alone_" + b, *alone, "1/s", note);
+  Print("poll.healthy_ratio_" + demote + "_to_alone_" + b, *alone > 0 ? *demoted / *alone : 0,
+        "ratio", "target >= 0.9");
+  Print("poll.healthy_ratio_demotion_off_to_alone_" + b, *alone > 0 ? *off / *alone : 0, "ratio");
+  return true;
+}
+
+// "ADDR,ADDR,...": addresses of the bus.
+bool ParseSilent(std::string_view text, Options& o) {
+  o.silent.clear();
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    int address = 0;
+    if (!ParseNumber(text.substr(start, comma - start), address)) return false;
+    o.silent.push_back(address);
+    start = comma + 1;
+  }
+  return true;
+}
+
 bool ParseSensor(std::string_view text, Sensor& sensor) {
   return ParseNumberPair(text, ':', sensor.address, sensor.channel);
 }
@@ -530,6 +678,7 @@ int main(int argc, char** argv) {
       .Number("--clients", o.clients, [](int k) { return k > 0; })
       .Value("--sensor", [&](std::string_view value) { return ParseSensor(value, o.sensor); })
       .Value("--bus", [&](std::string_view value) { return ParseBus(value, o); })
+      .Value("--silent", [&](std::string_view value) { return ParseSilent(value, o); })
       .Text("--phases", o.phases);
   if (const Refusal<char> refused = line.Walk(argc, argv)) {
     SayBadArgument(kProgram, refused, "poll_bench_win.cpp");
@@ -547,5 +696,6 @@ int main(int argc, char** argv) {
   if (chosen("bus")) ok = BackToBackBus(o) && ok;
   if (chosen("wait")) ok = Waiting(o) && ok;
   if (chosen("memory")) ok = Memory(o) && ok;
+  if (chosen("silent")) ok = SilentDevices(o) && ok;
   return ok ? 0 : 1;
 }
