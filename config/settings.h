@@ -27,7 +27,8 @@ class SettingsEffects {
 
 inline constexpr int kPortChoices = 10;  // COM1 .. COM10
 inline constexpr int kSpeedChoices = 7;  // 300 .. 19200
-inline constexpr int kPageCount = 4;  // "Общие", search (hidden), "Обмен", "Настройки DDE"
+// "Общие", search (hidden), "Обмен", "Настройки DDE", "Дополнительно"
+inline constexpr int kPageCount = 5;
 
 struct Range {
   int min;
@@ -105,7 +106,7 @@ class Settings {
   const std::string& ItemPrefix() const { return item_prefix_; }
   void SetItemPrefix(std::string prefix);
 
-  // The settings page shown last, 0..3; an index outside is refused.
+  // The settings page shown last, 0..4; an index outside is refused.
   int ActivePage() const { return active_page_; }
   bool SetActivePage(int index);
   // Where the program shows itself: 0 taskbar only, 1 notification area

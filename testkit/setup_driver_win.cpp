@@ -4,6 +4,7 @@
 #include <dlgs.h>
 
 #include "testkit/message_wait_win.h"
+#include "testkit/remote_block_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/sensor_grid_win.h"
 #include "ui/setup_form_ids.h"
@@ -102,6 +103,28 @@ int SetupDriver::Tab() const {
 
 void SetupDriver::NextTab() const {
   ::PostMessageW(Control(ui::kRzPageControl1Id), WM_KEYDOWN, VK_RIGHT, /*lParam=*/1);
+}
+
+std::optional<std::u16string> SetupDriver::TabCaption(int tab) const {
+  constexpr int kCaptionChars = 64;
+  struct Block {
+    TCITEMW item;
+    wchar_t text[kCaptionChars];
+  };
+  const RemoteBlock<Block> block(program_.Process());
+  if (block.Remote() == nullptr) return std::nullopt;
+  Block local{};
+  local.item.mask = TCIF_TEXT;
+  local.item.pszText = block.Remote()->text;
+  local.item.cchTextMax = kCaptionChars;
+  if (!block.Write(local) ||
+      Ask(Control(ui::kRzPageControl1Id), TCM_GETITEMW, static_cast<WPARAM>(tab),
+          block.Argument()) != std::optional<LRESULT>(TRUE) ||
+      !block.Read(local)) {
+    return std::nullopt;
+  }
+  local.text[kCaptionChars - 1] = L'\0';
+  return std::u16string(reinterpret_cast<const char16_t*>(local.text));
 }
 
 void SetupDriver::CloseBox() const {

@@ -53,9 +53,12 @@ class SetupDriver {
   // The window of the program's thread that has the keyboard focus.
   HWND Focused() const;
   bool Checked(int id) const;
-  // The tab shown (0..2), and a move to the next one with the arrow key.
+  // The tab shown (0..3), and a move to the next one with the arrow key.
   int Tab() const;
   void NextTab() const;
+  // The caption of a tab, read through a buffer in the program's memory;
+  // nothing when there is no such tab or it could not be read.
+  std::optional<std::u16string> TabCaption(int tab) const;
   // The close box (posted).
   void CloseBox() const;
 

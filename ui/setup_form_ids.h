@@ -43,12 +43,18 @@ inline constexpr int kDdeGroupId = 360;
 inline constexpr int kRzEdit1Id = 361;  // topic
 inline constexpr int kRzEdit2Id = 362;  // item prefix
 
+// "Дополнительно": the demotion of a device that does not answer; number
+// boxes with spin buttons like those of "Обмен".
+inline constexpr int kDemoteGroupId = 370;
+inline constexpr int kDemoteAfterId = 371;  // exchanges without a reply, 0: never
+inline constexpr int kDemoteForId = 372;    // for how long at first, ms
+
 // Bottom panel. OK is the dialog's default button.
 inline constexpr int kOkB1Id = 1;
 
 // The tabs the user sees, and the page each stands for (the page index of
 // the settings file: 0 "Общие", 1 the hidden search page, 2 "Обмен", 3
-// "Настройки DDE").
-inline constexpr int kVisiblePages[] = {0, 2, 3};
+// "Настройки DDE", 4 "Дополнительно").
+inline constexpr int kVisiblePages[] = {0, 2, 3, 4};
 
 }  // namespace quorvel::ui

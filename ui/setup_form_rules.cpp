@@ -88,8 +88,12 @@ int SpinValue(std::string_view text, config::Range range) {
   return value ? *value : range.min;
 }
 
+int SpinHeldValue(std::string_view text, config::Range range) {
+  return range.Clamp(SpinValue(text, range));
+}
+
 std::string SpinHeldText(std::string_view text, config::Range range) {
-  return std::to_string(range.Clamp(SpinValue(text, range)));
+  return std::to_string(SpinHeldValue(text, range));
 }
 
 std::string SpinSteppedText(std::string_view text, int delta, config::Range range) {

@@ -50,9 +50,12 @@ bool OkB1Click(config::Settings& settings, poll::DdeComponents& dde, SetupFormHo
 // Any close: the main window's list is rebuilt, then the table must be valid.
 bool FormClose(const config::Settings& settings, SetupFormHost& host);
 
-// The number boxes (sensor count, reply time-out, cycle interval): their
-// text read as a number, text that cannot be read giving the minimum.
+// The number boxes (sensor count, reply time-out, cycle interval, the
+// demotion's two): their text read as a number, text that cannot be read
+// giving the minimum.
 int SpinValue(std::string_view text, config::Range range);
+// That value held within the range.
+int SpinHeldValue(std::string_view text, config::Range range);
 // The text a box is left with when it loses the focus: its value held
 // within the range.
 std::string SpinHeldText(std::string_view text, config::Range range);

@@ -32,6 +32,7 @@ constexpr int kPageGeneral = 0;
 constexpr int kPageSearch = 1;
 constexpr int kPageExchange = 2;
 constexpr int kPageDde = 3;
+constexpr int kPageMore = 4;
 constexpr int kEveryPage = -1;
 
 constexpr int kSearchNodes = 10;
@@ -42,7 +43,20 @@ constexpr wchar_t kSearchResult[] =
 config::Range SpinRange(int edit_id) {
   if (edit_id == kSE1Id) return config::kSensorCountRange;
   if (edit_id == kSE2Id) return config::kTimeOutRange;
+  if (edit_id == kDemoteAfterId) return config::kDemoteAfterRange;
+  if (edit_id == kDemoteForId) return config::kDemoteForRange;
   return config::kCycleRange;
+}
+
+// The number boxes with their pages, in the order of their spin buttons.
+constexpr std::array<std::pair<int, int>, 5> kSpinEdits{{{kSE1Id, kPageExchange},
+                                                         {kSE2Id, kPageExchange},
+                                                         {kSE3Id, kPageExchange},
+                                                         {kDemoteAfterId, kPageMore},
+                                                         {kDemoteForId, kPageMore}}};
+
+bool IsSpinEdit(int id) {
+  return std::ranges::any_of(kSpinEdits, [id](const auto& edit) { return edit.first == id; });
 }
 
 }  // namespace
@@ -121,8 +135,10 @@ void TSetupForm::CreateControls() {
     const wchar_t* caption;
     int image;
   };
-  const std::array<Tab, 3> tabs{
-      {{L"Общие", kImageSheetTick}, {L"Обмен", kImagePlug}, {L"Настройки DDE", kImageChart}}};
+  const std::array<Tab, 4> tabs{{{L"Общие", kImageSheetTick},
+                                 {L"Обмен", kImagePlug},
+                                 {L"Настройки DDE", kImageChart},
+                                 {L"Дополнительно", kImageTools}}};
   for (int i = 0; i < static_cast<int>(tabs.size()); ++i) {
     TCITEMW item{};
     item.mask = TCIF_TEXT | TCIF_IMAGE;
@@ -145,7 +161,7 @@ void TSetupForm::CreateControls() {
   constexpr DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
   constexpr DWORD kSpin = kEdit | ES_NUMBER;
   constexpr DWORD kBorder = WS_EX_CLIENTEDGE;
-  const std::array<Control, 33> controls{{
+  const std::array<Control, 38> controls{{
       // "Общие"
       {L"BUTTON", L" Настройки для программы ", kGroup, 0, kProgramGroupId, kPageGeneral, 6, 4, 398,
        136},
@@ -198,6 +214,13 @@ void TSetupForm::CreateControls() {
       {L"EDIT", L"", kEdit, kBorder, kRzEdit1Id, kPageDde, 100, 24, 200, 21},
       {L"STATIC", L"DDE объект", kLabel | WS_GROUP, 0, 0, kPageDde, 16, 55, 80, 14},
       {L"EDIT", L"", kEdit, kBorder, kRzEdit2Id, kPageDde, 100, 52, 200, 21},
+      // "Дополнительно"
+      {L"BUTTON", L" Неотвечающие приборы ", kGroup, 0, kDemoteGroupId, kPageMore, 6, 4, 398, 86},
+      {L"STATIC", L"Выводить прибор из опроса после неответов подряд (0 — никогда)",
+       kLabel | WS_GROUP, 0, 0, kPageMore, 16, 22, 264, 28},
+      {L"EDIT", L"", kSpin, kBorder, kDemoteAfterId, kPageMore, 292, 24, 100, 21},
+      {L"STATIC", L"Выводить на время, мс", kLabel | WS_GROUP, 0, 0, kPageMore, 16, 60, 264, 14},
+      {L"EDIT", L"", kSpin, kBorder, kDemoteForId, kPageMore, 292, 57, 100, 21},
       // The bottom panel.
       {L"STATIC", L"", SS_ETCHEDHORZ | WS_VISIBLE, 0, 0, kEveryPage, 0,
        kClientHeight - kPanelHeight, kClientWidth, 2},
@@ -222,7 +245,7 @@ void TSetupForm::CreateControls() {
   // The spin buttons beside each number box; they step the box's text
   // themselves (UDN_DELTAPOS), so the whole range of each box is reachable
   // and the text is never formatted with thousands separators.
-  for (const int edit_id : {kSE1Id, kSE2Id, kSE3Id}) {
+  for (const auto& [edit_id, page] : kSpinEdits) {
     const HWND edit = ::GetDlgItem(window_, edit_id);
     const HWND spin = ::CreateWindowExW(
         0, UPDOWN_CLASSW, L"", WS_CHILD | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0,
@@ -232,7 +255,7 @@ void TSetupForm::CreateControls() {
     ::SendMessageW(spin, UDM_SETRANGE32, static_cast<WPARAM>(-1000000), 1000000);
     ::SendMessageW(spin, UDM_SETPOS32, 0, 0);
     ::SetWindowPos(spin, edit, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    paged_.emplace_back(spin, kPageExchange);
+    paged_.emplace_back(spin, page);
   }
 
   // The grid fills the page below the groups.
@@ -309,6 +332,8 @@ void TSetupForm::FillControls() {
   SetControlText(kSE1Id, settings_.SensorCountText());
   SetControlText(kSE2Id, std::to_string(settings_.TimeOut()));
   SetControlText(kSE3Id, std::to_string(settings_.TimeOutCycle()));
+  SetControlText(kDemoteAfterId, std::to_string(settings_.DemoteAfter()));
+  SetControlText(kDemoteForId, std::to_string(settings_.DemoteForMs()));
   SetControlText(kRBE1Id, settings_.WorkbookPath());
   SetControlText(kRzEdit1Id, settings_.Topic());
   SetControlText(kRzEdit2Id, settings_.ItemPrefix());
@@ -485,11 +510,16 @@ void TSetupForm::OnCommand(int id, int code) {
     if (id == kSE1Id) SE1Change();
     if (id == kSE2Id) settings_.SetTimeOut(SpinValue(ControlText(id), SpinRange(id)));
     if (id == kSE3Id) settings_.SetTimeOutCycle(SpinValue(ControlText(id), SpinRange(id)));
+    // Held at once, as the time-outs are: the model refuses a value outside.
+    if (id == kDemoteAfterId) {
+      settings_.SetDemoteAfter(SpinHeldValue(ControlText(id), SpinRange(id)));
+    }
+    if (id == kDemoteForId) settings_.SetDemoteForMs(SpinHeldValue(ControlText(id), SpinRange(id)));
     if (id == kRzEdit1Id) settings_.SetTopic(ControlText(id));
     if (id == kRzEdit2Id) RzEdit2Change();
     return;
   }
-  if (code == EN_KILLFOCUS && (id == kSE1Id || id == kSE2Id || id == kSE3Id)) SpinEditDone(id);
+  if (code == EN_KILLFOCUS && IsSpinEdit(id)) SpinEditDone(id);
 }
 
 void TSetupForm::OnSpin(int edit_id, int delta) {

@@ -1,7 +1,7 @@
 // The settings dialog: the port and line speed, the sensor count, the two
 // time-outs, the sensor table, the DDE topic and item prefix, the start-up
-// and display options, on three pages (a fourth, the device search, is
-// never shown).
+// and display options, the demotion of a device that does not answer, on
+// four pages (a fifth, the device search, is never shown).
 //
 // The dialog edits the settings model in place: every change takes effect
 // when the user makes it, except the DDE item names and the topic, which

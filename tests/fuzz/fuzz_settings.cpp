@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(settings.TimeOutCycle() >= 0 && settings.TimeOutCycle() <= 3'600'000);
   Check(settings.ComPort() >= 0 && settings.ComPort() < 10);
   Check(settings.BaudRate() >= 300);
-  Check(settings.ActivePage() >= 0 && settings.ActivePage() < 4);
+  Check(settings.ActivePage() >= 0 && settings.ActivePage() < quorvel::config::kPageCount);
   Check(settings.Display() >= -1 && settings.Display() <= 1);
   Check(settings.table().RowCount() == settings.SensorCount() + 1);
 

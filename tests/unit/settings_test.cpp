@@ -170,7 +170,7 @@ TEST_F(SettingsFileTest, IntegerSpellings) {
 TEST_F(SettingsFileTest, ListIndicesOutsideTheListKeepTheirDefaults) {
   profile.Set(kSetup, "ComPort", "10");
   profile.Set(kSetup, "Speed", "-1");
-  profile.Set(kSetup, "ActivPage", "4");
+  profile.Set(kSetup, "ActivPage", "5");
   profile.Set(kSetup, "Server", "PLANT");  // later keys still load
   Read();
   EXPECT_EQ(settings.ComPort(), 0);

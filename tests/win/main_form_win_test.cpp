@@ -39,6 +39,7 @@
 #include "testkit/form_driver_win.h"
 #include "testkit/program_test_win.h"
 #include "testkit/quorvel_remote_win.h"
+#include "testkit/remote_block_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
 
@@ -584,18 +585,14 @@ TEST_F(MainFormPollTest, PortHintIsRegisteredAsABalloonWithItsText) {
     TTTOOLINFOW info;
     wchar_t text[kTextChars];
   };
-  const HANDLE process = form_.Process();
-  auto* remote_block = static_cast<Remote*>(::VirtualAllocEx(
-      process, /*lpAddress=*/nullptr, sizeof(Remote), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  ASSERT_NE(remote_block, nullptr);
+  const RemoteBlock<Remote> block(form_.Process());
+  ASSERT_NE(block.Remote(), nullptr);
   Remote local{};
   local.info.cbSize = sizeof local.info;
-  local.info.lpszText = remote_block->text;
-  ASSERT_TRUE(::WriteProcessMemory(process, remote_block, &local, sizeof local, nullptr));
-  EXPECT_EQ(remote::Ask(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote_block)),
-            std::optional<LRESULT>(TRUE));
-  ASSERT_TRUE(::ReadProcessMemory(process, remote_block, &local, sizeof local, nullptr));
-  ::VirtualFreeEx(process, remote_block, 0, MEM_RELEASE);
+  local.info.lpszText = block.Remote()->text;
+  ASSERT_TRUE(block.Write(local));
+  EXPECT_EQ(remote::Ask(tip, TTM_ENUMTOOLSW, 0, block.Argument()), std::optional<LRESULT>(TRUE));
+  ASSERT_TRUE(block.Read(local));
   local.text[kTextChars - 1] = L'\0';
   EXPECT_EQ(Utf8(reinterpret_cast<const char16_t*>(local.text)), "Занятый программой СОМ порт");
   EXPECT_NE(local.info.uFlags & TTF_IDISHWND, 0u);

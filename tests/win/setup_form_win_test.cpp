@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/profile_file_win.h"
 #include "config/sensor_table.h"
 #include "config/settings.h"
 #include "config/start_with_windows.h"
@@ -520,6 +521,51 @@ TEST_F(SetupFormTest, UpperSpinButtonStepsTheCountAndTheTableFollows) {
   EXPECT_EQ(SavedSensorCount(), 4);
 }
 
+// --- The demotion of a device that does not answer -------------------------------
+
+// The page after the three, its boxes like those of "Обмен": typed, stepped
+// and held within range when left, each change the model's at once; what is
+// saved is shown on the page, the page last shown, at the next start.
+TEST_F(SetupFormTest, DemotionIsSetOnTheFourthTabSavedAndShownAtTheNextStart) {
+  ASSERT_NO_FATAL_FAILURE(PrepareAndOpen(BaseSettings({{kDeviceGood, 3}})));
+  ASSERT_EQ(remote::Ask(setup_.Control(kRzPageControl1Id), TCM_GETITEMCOUNT, 0, 0),
+            std::optional<LRESULT>(4));
+  const char* const captions[] = {"Общие", "Обмен", "Настройки DDE", "Дополнительно"};
+  for (int tab = 0; tab < 4; ++tab) {
+    EXPECT_EQ(Utf8(setup_.TabCaption(tab).value_or(u"<unread>")), captions[tab]);
+    if (tab > 0) setup_.NextTab();
+    ASSERT_TRUE(WaitUntil([&] { return setup_.Tab() == tab; })) << tab;
+  }
+  ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(setup_.Control(kDemoteAfterId)); }));
+  EXPECT_FALSE(::IsWindowVisible(setup_.Control(kSE2Id)));
+  EXPECT_EQ(setup_.Text(kDemoteAfterId), u"0");
+  EXPECT_EQ(setup_.Text(kDemoteForId), u"10000");
+
+  ASSERT_NO_FATAL_FAILURE(Focus(kDemoteAfterId));
+  ASSERT_TRUE(setup_.SetText(kDemoteAfterId, u"4"));
+  setup_.ClickAt(kDemoteAfterId + kSpinButtonsOffset, 0.5, 0.25);
+  ASSERT_TRUE(WaitUntil([&] { return setup_.Text(kDemoteAfterId) == u"5"; }))
+      << Utf8(setup_.Text(kDemoteAfterId));
+  ASSERT_NO_FATAL_FAILURE(Focus(kDemoteForId));
+  ASSERT_TRUE(setup_.SetText(kDemoteForId, u"4000000"));
+  ASSERT_NO_FATAL_FAILURE(TabAway(kDemoteForId, u"3600000"));
+
+  setup_.CloseBox();
+  ASSERT_TRUE(setup_.WaitClosed());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  config::Win32ProfileFile ini(IniPath());
+  EXPECT_EQ(ini.Read("Bus", "DemoteAfter", "<missing>"), "5");
+  EXPECT_EQ(ini.Read("Bus", "DemoteForMs", "<missing>"), "3600000");
+  EXPECT_EQ(SavedSetting("ActivPage"), "4");
+
+  ASSERT_NO_FATAL_FAILURE(Launch(kUnlocked));
+  ASSERT_TRUE(setup_.Open());
+  EXPECT_EQ(setup_.Tab(), 3);
+  EXPECT_TRUE(::IsWindowVisible(setup_.Control(kDemoteForId)));
+  EXPECT_EQ(setup_.Text(kDemoteAfterId), u"5");
+  EXPECT_EQ(setup_.Text(kDemoteForId), u"3600000");
+}
+
 // --- The device search -------------------------------------------------------------
 
 // The search page has no tab and its button never shows; a click that
@@ -534,8 +580,8 @@ TEST_F(SetupFormTest, HiddenSearchButtonStillTogglesTheSearch) {
     return remote::Ask(tree, TVM_GETNEXTITEM, code, item).value_or(0);
   };
   EXPECT_EQ(remote::Ask(setup_.Control(kRzPageControl1Id), TCM_GETITEMCOUNT, 0, 0),
-            std::optional<LRESULT>(3));
-  for (const int tab : {0, 1, 2}) {
+            std::optional<LRESULT>(4));
+  for (const int tab : {0, 1, 2, 3}) {
     if (tab > 0) setup_.NextTab();
     ASSERT_TRUE(WaitUntil([&] { return setup_.Tab() == tab; })) << tab;
     EXPECT_FALSE(::IsWindowVisible(find)) << "on tab " << tab;
