@@ -22,4 +22,11 @@ std::vector<std::string> SimulatorLog() {
   return lines;
 }
 
+std::optional<double> SimulatorPortEvent(const std::string& what) {
+  for (const std::string& line : SimulatorLog()) {
+    if (line.ends_with(" COM3 port=" + what)) return std::strtod(line.c_str(), nullptr);
+  }
+  return std::nullopt;
+}
+
 }  // namespace quorvel::testing

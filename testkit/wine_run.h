@@ -2,6 +2,7 @@
 // tools/winerun.sh): the run directory and the simulator's log.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,5 +13,9 @@ std::string WindowsPath(const std::string& unix_path);
 
 // The lines the simulator has logged so far, one per request it received.
 std::vector<std::string> SimulatorLog();
+
+// The simulator's time of its "T PORT port=WHAT" line for COM3 (the port
+// went "away" or came "back"), if logged.
+std::optional<double> SimulatorPortEvent(const std::string& what);
 
 }  // namespace quorvel::testing

@@ -35,14 +35,6 @@ constexpr double kResumeSeconds = 2.0;
 // own clock.
 constexpr DWORD kOutageWaitMs = 60'000;
 
-// The simulator's time of a "T PORT port=WHAT" line, if logged.
-std::optional<double> PortEvent(const std::string& what) {
-  for (const std::string& line : SimulatorLog()) {
-    if (line.ends_with(" COM3 port=" + what)) return std::strtod(line.c_str(), nullptr);
-  }
-  return std::nullopt;
-}
-
 bool IsAwayText(const std::string& text) {
   return text.starts_with(kAwayPrefix);
 }
@@ -69,19 +61,19 @@ TEST_F(PortRecoveryTest, ReadingsResumeByThemselvesWhenThePortComesBack) {
       kOutageWaitMs))
       << client.Transcript();
   EXPECT_EQ(Pane(ui::kSB1Id), "Стоп");
-  EXPECT_TRUE(PortEvent("away"));
+  EXPECT_TRUE(SimulatorPortEvent("away"));
 
   // Back: the program asks again by itself, soon after the port is there.
   ASSERT_TRUE(remote::PumpUntil(
       [&] {
-        const std::optional<double> back = PortEvent("back");
+        const std::optional<double> back = SimulatorPortEvent("back");
         if (!back) return false;
         const std::vector<LoggedRequest> requests = LoggedRequests(kDevice);
         return std::any_of(requests.begin(), requests.end(),
                            [&](const LoggedRequest& r) { return r.seconds > *back; });
       },
       kOutageWaitMs));
-  const double back = *PortEvent("back");
+  const double back = *SimulatorPortEvent("back");
   const std::vector<LoggedRequest> requests = LoggedRequests(kDevice);
   const auto first_after = std::find_if(requests.begin(), requests.end(),
                                         [&](const LoggedRequest& r) { return r.seconds > back; });

@@ -35,19 +35,10 @@ constexpr int kRefused = 300;    // an address the bus link refuses
 constexpr int kOverlong = 9;     // 260 characters: 271 ms at 9600 bit/s
 constexpr int kTimeOutMs = 600;  // long enough for the overlong reply to reach 250
 constexpr double kLateSeconds = 15;
+constexpr double kOutageAt = 60;      // the simulator's --outage 60:4
 constexpr int kDemoteForMs = 20'000;  // longer than the late device's silence
 // Longest wait for one word; the outage comes 60 s after the simulator started.
 constexpr DWORD kWordWaitMs = 90'000;
-
-// The item's texts as the client received them, without the CR LF and NUL
-// every one is served with.
-std::vector<std::string> Texts(const ChildProcess& client, const std::string& item) {
-  std::vector<std::string> texts = ProgramTest::Updates(client, item);
-  for (std::string& text : texts) {
-    if (text.ends_with(std::string("\r\n\0", 3))) text.resize(text.size() - 3);
-  }
-  return texts;
-}
 
 bool Has(const std::vector<std::string>& updates, const std::string& word) {
   return std::find(updates.begin(), updates.end(), word) != updates.end();
@@ -58,7 +49,18 @@ std::size_t IndexOf(const std::vector<std::string>& updates, const std::string& 
                                   updates.begin());
 }
 
-using QualityItemsTest = ProgramTest;
+class QualityItemsTest : public ProgramTest {
+ protected:
+  // The item's texts as the client received them, without the CR LF and NUL
+  // every one is served with.
+  static std::vector<std::string> Texts(const ChildProcess& client, const std::string& item) {
+    std::vector<std::string> texts = Updates(client, item);
+    for (std::string& text : texts) {
+      if (text.ends_with(std::string("\r\n\0", 3))) text.resize(text.size() - 3);
+    }
+    return texts;
+  }
+};
 
 TEST_F(QualityItemsTest, EveryWordTheBusCanProduceAndTheTimeOfTheLastGoodReading) {
   config::Settings settings = BaseSettings({{kGood, 3},
@@ -102,12 +104,6 @@ TEST_F(QualityItemsTest, EveryWordTheBusCanProduceAndTheTimeOfTheLastGoodReading
   ASSERT_TRUE(Has(late, "NO_REPLY")) << "the program polled before the device's silence ended";
   EXPECT_LT(IndexOf(late, "NO_REPLY"), IndexOf(late, "DEMOTED"));
   EXPECT_LT(IndexOf(late, "DEMOTED"), IndexOf(late, "OK"));
-  const std::vector<LoggedRequest> requests = LoggedRequests(kLate);
-  const auto first_after =
-      std::find_if(requests.begin(), requests.end(),
-                   [](const LoggedRequest& r) { return r.seconds > kLateSeconds; });
-  ASSERT_NE(first_after, requests.end());
-  EXPECT_LE(first_after->seconds - kLateSeconds, kDemoteForMs / 1000.0 + 1.0);
   // Its time item: advised with each of its readings, empty until the first
   // good one, then its time.
   const std::vector<std::string> late_times = Texts(client, "S5_T");
@@ -131,14 +127,38 @@ TEST_F(QualityItemsTest, EveryWordTheBusCanProduceAndTheTimeOfTheLastGoodReading
   EXPECT_TRUE(values == words || values == words + 1) << values << " " << words;
   EXPECT_EQ(Texts(client, "S5").back().substr(0, 2), "7.");
 
-  // The port goes away under the run and comes back.
+  // The port goes away under the run and comes back: the row asked then
+  // fails to write or read, the rows after it find no port.
+  const auto all_words = [&] {
+    std::vector<std::string> words;
+    for (int s = 1; s <= 7; ++s) {
+      std::string name = "S";
+      name.append(std::to_string(s)).append("_Q");
+      const std::vector<std::string> item = Texts(client, name);
+      words.insert(words.end(), item.begin(), item.end());
+    }
+    return words;
+  };
   EXPECT_TRUE(remote::PumpUntil(
       [&] {
-        const std::vector<std::string> words = Texts(client, "S1_Q");
+        const std::vector<std::string> words = all_words();
         return (Has(words, "WRITE") || Has(words, "READ")) && Has(words, "PORT");
       },
       kWordWaitMs))
       << client.Transcript();
+
+  // The late device was asked again within the demotion's length (and a
+  // pass) of the end of its silence, on the simulator's clock, which started
+  // kOutageAt before the port went away.
+  const std::optional<double> away = SimulatorPortEvent("away");
+  ASSERT_TRUE(away);
+  const double answering_from = *away - kOutageAt + kLateSeconds;
+  const std::vector<LoggedRequest> requests = LoggedRequests(kLate);
+  const auto first_after =
+      std::find_if(requests.begin(), requests.end(),
+                   [&](const LoggedRequest& r) { return r.seconds > answering_from; });
+  ASSERT_NE(first_after, requests.end());
+  EXPECT_LE(first_after->seconds - answering_from, kDemoteForMs / 1000.0 + 1.0);
 
   ASSERT_TRUE(form_.StopPolling());
   ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
