@@ -114,8 +114,9 @@ bool Program::StartDde() {
 
 bool Program::CreateWindows(int show) {
   form_ = std::make_unique<ui::TForm1>(instance_, settings_, *this);
+  status_ = std::make_unique<ui::MainStatusSink>(*form_);
   panes_ = std::make_unique<ui::MainPaneSink>(*form_, settings_);
-  sinks_.Add(*panes_);
+  sinks_.Add(*status_);
   poll_ =
       std::make_unique<poll::PollRun>(bus_, clock_, wall_clock_, pump_, settings_, *form_, sinks_);
   if (!form_->Create(Arguments())) {
@@ -128,6 +129,7 @@ bool Program::CreateWindows(int show) {
   sinks_.Add(*value_items_);
   quality_items_ = std::make_unique<poll::DdeQualityItems>(*items_, time_zone_);
   sinks_.Add(*quality_items_);
+  sinks_.Add(*panes_);
   // The notification area shows small icons: the small one, not a shrunk large one.
   const auto icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(QUORVEL_ICON_ID),
                                                     IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),

@@ -112,6 +112,7 @@ class Program final : public config::SettingsEffects,
   const std::string settings_path_;
   poll::ReadingSinks sinks_;
   std::unique_ptr<ui::TForm1> form_;
+  std::unique_ptr<ui::MainStatusSink> status_;
   std::unique_ptr<ui::MainPaneSink> panes_;
   std::unique_ptr<poll::PollRun> poll_;
   std::unique_ptr<poll::DdeComponents> items_;

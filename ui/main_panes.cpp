@@ -4,8 +4,11 @@
 
 namespace quorvel::ui {
 
-void MainPaneSink::Take(const poll::Reading& reading) {
+void MainStatusSink::Take(const poll::Reading& reading) {
   panes_.ShowStatus(poll::ReadingStatusText(reading));
+}
+
+void MainPaneSink::Take(const poll::Reading& reading) {
   if (panes_.SelectedSensor() == reading.item) panes_.ShowValue(reading.text);
   panes_.ShowPort(settings_.ComPortName());
 }

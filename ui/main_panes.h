@@ -1,6 +1,8 @@
-// The main window's panes as a sink of readings: the status pane says how
+// The main window's panes as sinks of readings: the status pane says how
 // the exchange went, the value pane shows the reading of the chosen sensor,
-// the port pane the port in use.
+// the port pane the port in use. The status comes before the DDE items, the
+// other two after them: a pane whose text changes repaints at once, and the
+// linked clients are not to wait for that.
 #pragma once
 
 #include <string_view>
@@ -19,6 +21,15 @@ class MainPanes {
   virtual void ShowPort(std::string_view name) = 0;
   // The index chosen in the sensor selector; -1 when none is.
   virtual int SelectedSensor() const = 0;
+};
+
+class MainStatusSink final : public poll::ReadingSink {
+ public:
+  explicit MainStatusSink(MainPanes& panes) : panes_(panes) {}
+  void Take(const poll::Reading& reading) override;
+
+ private:
+  MainPanes& panes_;
 };
 
 class MainPaneSink final : public poll::ReadingSink {

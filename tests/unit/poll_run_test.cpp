@@ -77,8 +77,9 @@ struct Device {
 class PollRunTest : public ::testing::Test {
  protected:
   PollRunTest() {
-    sinks.Add(panes);
+    sinks.Add(status);
     sinks.Add(window);
+    sinks.Add(panes);
     wall_clock.monotonic = &clock;
     settings.SetComPort(kCom3);
     pump.on_pump = [this] { OnPump(); };
@@ -141,6 +142,7 @@ class PollRunTest : public ::testing::Test {
   bus::MoreCOM bus{ports, clock, pump};
   config::Settings settings;
   RecordingWindow window;
+  ui::MainStatusSink status{window};
   ui::MainPaneSink panes{window, settings};
   ReadingSinks sinks;
   // UTC a fixed distance ahead of the fake monotonic clock.
