@@ -39,7 +39,7 @@ bus+=" --device 12 --channel 1=12.5 --fault badcrc"
 bus+=" --device 14 --channel 1=wave:55:25:15"
 sensors=(5:1 5:2 5:3 7:1 7:2 9:1 12:1 14:1)
 
-runner=(build/win/tools/demo/QuorvelDemo.exe --port 3 --baud 9600)
+runner=(build/win/runs/demo/QuorvelDemo.exe --port 3 --baud 9600)
 screenshot=""
 if [ -n "$seconds" ]; then
   mkdir -p build/demo

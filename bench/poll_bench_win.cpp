@@ -91,8 +91,8 @@
 #include "testkit/quorvel_remote_win.h"
 #include "tools/cli_options.h"
 #include "tools/console_lines.h"
-#include "tools/demo/advise_clients_win.h"
-#include "tools/demo/dde_links_win.h"
+#include "runs/demo/advise_clients_win.h"
+#include "runs/demo/dde_links_win.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 # 19200 bit/s (a mix of faulty ones among them) for MINUTES minutes, with 10
 # DDE clients linked to every item and one more poking and requesting, under
 # Wine. Prints its figures at the start and every minute and its verdict at
-# the end (tools/soak/soak_win.cpp); exits 0 only when nothing was missed and
+# the end (runs/soak/soak_win.cpp); exits 0 only when nothing was missed and
 # nothing grew.
 #
 #   scripts/soak.sh [MINUTES]                  (default 30; installs and builds first)
@@ -42,4 +42,4 @@ for device in $(seq 1 20); do
 done
 
 "$root/tools/winerun.sh" --native "$native" --sim "$bus" -- \
-  "$win/tools/soak/Soak.exe" --minutes "$minutes" | sed -u 's/\r$//'
+  "$win/runs/soak/Soak.exe" --minutes "$minutes" | sed -u 's/\r$//'

@@ -1,7 +1,7 @@
 // The soak run's judgement: a count that rises for good after the start-up
 // is a leak, one that comes and goes with the work is not; missed updates
 // counted from what each client received.
-#include "tools/soak/soak_figures.h"
+#include "runs/soak/soak_figures.h"
 
 #include <gtest/gtest.h>
 

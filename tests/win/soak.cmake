@@ -1,4 +1,4 @@
-# Two minutes of the soak (scripts/soak.sh, tools/soak): fails on a missed
+# Two minutes of the soak (scripts/soak.sh, runs/soak): fails on a missed
 # update, a handle or object count that grew, or a crash.
 if(NOT WIN32)
   add_test(NAME wine.soak

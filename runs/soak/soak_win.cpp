@@ -40,9 +40,9 @@
 #include "testkit/quorvel_remote_win.h"
 #include "tools/cli_options.h"
 #include "tools/console_lines.h"
-#include "tools/demo/advise_clients_win.h"
-#include "tools/soak/dde_poker_win.h"
-#include "tools/soak/soak_figures.h"
+#include "runs/demo/advise_clients_win.h"
+#include "runs/soak/dde_poker_win.h"
+#include "runs/soak/soak_figures.h"
 
 namespace {
 
@@ -400,7 +400,7 @@ int main(int argc, char** argv) {
       .Number("--clients", o.clients, [](auto k) { return k >= 1 && k <= 50; })
       .Number("--sample-seconds", o.sample_seconds, [](auto s) { return s >= 1; });
   if (const Refusal<char> refused = line.Walk(argc, argv)) {
-    SayBadArgument(kProgram, refused, "tools/soak/soak_win.cpp");
+    SayBadArgument(kProgram, refused, "runs/soak/soak_win.cpp");
     return 2;
   }
   if (std::getenv("QUORVEL_RUN") == nullptr || std::getenv("QUORVEL_SIM_LOG") == nullptr) {

@@ -1,4 +1,4 @@
-#include "tools/demo/advise_clients_win.h"
+#include "runs/demo/advise_clients_win.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "tools/demo/screenshot_win.h"
+#include "runs/demo/screenshot_win.h"
 
 #include <vector>
 

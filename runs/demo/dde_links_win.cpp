@@ -1,4 +1,4 @@
-#include "tools/demo/dde_links_win.h"
+#include "runs/demo/dde_links_win.h"
 
 #include <windows.h>
 // After windows.h, whose types it uses.

@@ -1,4 +1,4 @@
-#include "tools/demo/png_file.h"
+#include "runs/demo/png_file.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "tools/soak/dde_poker_win.h"
+#include "runs/soak/dde_poker_win.h"
 
 #include <utility>
 

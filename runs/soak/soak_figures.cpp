@@ -1,4 +1,4 @@
-#include "tools/soak/soak_figures.h"
+#include "runs/soak/soak_figures.h"
 
 #include <algorithm>
 #include <cstdio>
