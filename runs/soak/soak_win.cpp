@@ -155,7 +155,7 @@ class Soak {
 
   bool Run() {
     std::string error;
-    const std::string client = ExecutableFolder() + "..\\dde_client\\DdeClient.exe";
+    const std::string client = ExecutableFolder() + "..\\..\\tools\\dde_client\\DdeClient.exe";
     if (!PrepareFolder(ExecutableFolder() + "..\\..\\app\\Quorvel.exe", folder_, settings_,
                        &error) ||
         !quorvel_.Start(folder_, /*arguments=*/"", &error)) {
