@@ -11,7 +11,7 @@
 #include <string>
 
 #include "poll/dde_server.h"
-#include "poll/ddeml_handles_win.h"
+#include "base/ddeml_handles_win.h"
 
 namespace quorvel::poll {
 

@@ -24,6 +24,9 @@ using bus::testing::FakePump;
 
 constexpr int kCom3 = 2;
 constexpr std::int64_t kMs = 1'000'000;
+constexpr std::int64_t kSecond = 1'000'000'000;
+// Where the fake clock starts.
+constexpr std::int64_t kStart = 1'000'000'000;
 constexpr std::int64_t kUtcAhead = 1'800'000'000'000'000'000;
 
 std::string U(const char* utf8) {
@@ -558,9 +561,6 @@ TEST_F(PollRunTest, PressAfterARunStartsAgainWithFreshSteps) {
 // had received is lost.
 class PortRecoveryTest : public PollRunTest {
  protected:
-  static constexpr std::int64_t kStart = 1'000'000'000;
-  static constexpr std::int64_t kSecond = 1'000'000'000;
-
   PortRecoveryTest() {
     settings.SetTimeOutCycle(100);
     SetTable({{"5", "3", "1"}});
@@ -705,8 +705,6 @@ TEST_F(PortRecoveryTest, NoBurstOfRequestsAfterALongOutage) {
 // out whether it is back.
 class DemotionTest : public PollRunTest {
  protected:
-  static constexpr std::int64_t kStart = 1'000'000'000;
-  static constexpr std::int64_t kSecond = 1'000'000'000;
   DemotionTest() {
     settings.SetTimeOut(100);
     settings.SetDemoteAfter(2);

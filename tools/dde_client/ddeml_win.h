@@ -1,51 +1,21 @@
-// Owners of the DDEML handles, on the one traits-based owner of the project,
-// and the few helpers every DDEML caller of the tool needs.
+// The DDEML handle owners under the tool's names, and the few helpers every
+// DDEML caller of the tool needs.
 #pragma once
 
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <ddeml.h>
 
-#include "base/unique_handle.h"
+#include "base/ddeml_handles_win.h"
 
 namespace quorvel::tools::dde {
 
-// The DDEML instance of the thread; everything else belongs to it and must be
-// released before it.
-struct DdeInstanceTraits {
-  using pointer = DWORD;
-  static pointer Invalid() { return 0; }
-  static void Close(pointer instance) { ::DdeUninitialize(instance); }
-};
-using DdeInstance = UniqueHandle<DdeInstanceTraits>;
-
-// A string handle is freed through its instance, so the owner holds both.
-struct DdeStringTraits {
-  struct pointer {
-    DWORD instance = 0;
-    HSZ hsz = nullptr;
-    bool operator==(const pointer&) const = default;
-  };
-  static pointer Invalid() { return {}; }
-  static void Close(pointer string) { ::DdeFreeStringHandle(string.instance, string.hsz); }
-};
-using DdeString = UniqueHandle<DdeStringTraits>;
-
-struct DdeConversationTraits {
-  using pointer = HCONV;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer conversation) { ::DdeDisconnect(conversation); }
-};
-using DdeConversation = UniqueHandle<DdeConversationTraits>;
-
-// Only for data the application owns: the answer of a synchronous request.
-// Data handed to the callback belongs to DDEML.
-struct DdeDataTraits {
-  using pointer = HDDEDATA;
-  static pointer Invalid() { return nullptr; }
-  static void Close(pointer data) { ::DdeFreeDataHandle(data); }
-};
-using DdeData = UniqueHandle<DdeDataTraits>;
+// The owners the program's server uses too (base/ddeml_handles_win.h), under
+// the names of this tool's code.
+using DdeInstance = UniqueDdeInstance;
+using DdeString = UniqueDdeString;
+using DdeConversation = UniqueDdeConversation;
+using DdeData = UniqueDdeData;
 
 // "DMLERR_NOTPROCESSED" for 0x4009, "DMLERR_UNKNOWN" for a code not listed.
 const char* DmlErrorName(UINT error);

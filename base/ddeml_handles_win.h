@@ -1,5 +1,6 @@
-// Owners of DDEML handles, for the server and for any DDEML client of the
-// program's tools: the instance, string handles and application-owned data.
+// Owners of DDEML handles, for the program's DDE server and the DDE client
+// tool alike: the instance, string handles, conversations and
+// application-owned data.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +9,7 @@
 
 #include "base/unique_handle.h"
 
-namespace quorvel::poll {
+namespace quorvel {
 
 // The thread's DDEML instance; every handle below belongs to one and must
 // go before it.
@@ -26,8 +27,11 @@ struct DdeStringTraits {
 };
 using UniqueDdeString = UniqueHandle<DdeStringTraits>;
 
+// A client's conversation, ended by disconnecting it.
+using UniqueDdeConversation = UniqueHandle<ClosedBy<HCONV, ::DdeDisconnect>>;
+
 // Only data the application owns (HDATA_APPOWNED, or the answer of a
 // synchronous request); data handed to a callback is DDEML's.
 using UniqueDdeData = UniqueHandle<ClosedBy<HDDEDATA, ::DdeFreeDataHandle>>;
 
-}  // namespace quorvel::poll
+}  // namespace quorvel
