@@ -67,6 +67,15 @@ bool Settings::SetDemoteForMs(int ms) {
   return true;
 }
 
+void Settings::SetMqtt(MqttSettings mqtt) {
+  mqtt.port = kMqttPortRange.Clamp(mqtt.port);
+  mqtt.qos = kMqttQosRange.Clamp(mqtt.qos);
+  mqtt.buffer_messages = kMqttBufferRange.Clamp(mqtt.buffer_messages);
+  if (mqtt == mqtt_) return;
+  mqtt_ = std::move(mqtt);
+  if (effects_ != nullptr) effects_->MqttChanged(mqtt_);
+}
+
 bool Settings::SetActivePage(int index) {
   if (index < 0 || index >= kPageCount) return false;
   active_page_ = index;

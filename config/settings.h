@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/mqtt_settings.h"
+#include "config/range.h"
 #include "config/sensor_table.h"
 
 namespace quorvel::config {
@@ -23,6 +25,8 @@ class SettingsEffects {
   // The display choice is about to become `index`: 0 taskbar only (tray
   // icon off), 1 notification area only (tray icon on).
   virtual void DisplayChanging(int /*index*/) {}
+  // The broker settings changed: the publisher starts over with them.
+  virtual void MqttChanged(const MqttSettings& /*mqtt*/) {}
 };
 
 inline constexpr int kPortChoices = 10;  // COM1 .. COM10
@@ -30,11 +34,6 @@ inline constexpr int kSpeedChoices = 7;  // 300 .. 19200
 // "Общие", search (hidden), "Обмен", "Настройки DDE", "Дополнительно"
 inline constexpr int kPageCount = 5;
 
-struct Range {
-  int min;
-  int max;
-  int Clamp(int value) const { return value < min ? min : value > max ? max : value; }
-};
 inline constexpr Range kSensorCountRange{1, kMaxSensors};
 inline constexpr Range kTimeOutRange{100, 100'000'000};
 inline constexpr Range kCycleRange{0, 3'600'000};
@@ -97,6 +96,11 @@ class Settings {
   int DemoteForMs() const { return demote_for_ms_; }
   bool SetDemoteForMs(int ms);
 
+  // Numbers out of their range are held in it; a change that makes no
+  // difference tells nobody.
+  const MqttSettings& Mqtt() const { return mqtt_; }
+  void SetMqtt(MqttSettings mqtt);
+
   const std::string& WorkbookPath() const { return workbook_path_; }
   void SetWorkbookPath(std::string path) { workbook_path_ = std::move(path); }
   // The DDE topic; the server takes it on OK, not at each change.
@@ -137,6 +141,7 @@ class Settings {
   int time_out_cycle_ = 0;
   int demote_after_ = 0;
   int demote_for_ms_ = kDefaultDemoteForMs;
+  MqttSettings mqtt_;
   std::string workbook_path_;
   std::string topic_ = "ZORVIK";
   std::string item_prefix_ = "S";

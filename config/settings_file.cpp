@@ -1,6 +1,7 @@
 #include "config/settings_file.h"
 
 #include "config/integer_text.h"
+#include "config/mqtt_settings.h"
 
 namespace quorvel::config {
 
@@ -58,6 +59,9 @@ void ReadIni(Profile& profile, Settings& s, const std::string& table_path) {
   s.SetDisplay(ReadIntegerKey(profile, kSetup, "Trey", s.Display()));
   s.SetDemoteAfter(ReadIntegerKey(profile, kBus, "DemoteAfter", s.DemoteAfter()));
   s.SetDemoteForMs(ReadIntegerKey(profile, kBus, "DemoteForMs", s.DemoteForMs()));
+  MqttSettings mqtt = s.Mqtt();
+  ReadMqttSection(profile, mqtt);
+  s.SetMqtt(std::move(mqtt));
   profile.Flush();
 
   const TableLoad load = LoadSensorTableKeepingRefused(s.table(), table_path);
@@ -91,14 +95,14 @@ std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
   // The form's two keys, then the dialog's; what came later has sections
   // of its own.
   constexpr std::size_t kSetupEnd = std::size(values) - 2;
-  for (std::size_t i = 0; i < std::size(values); ++i) {
+  bool written = true;
+  for (std::size_t i = 0; i < std::size(values) && written; ++i) {
     const std::string_view section = i < 2 ? kForm : i < kSetupEnd ? kSetup : kBus;
-    if (!profile.Write(section, values[i].first, values[i].second)) {
-      profile.Flush();  // the profile is released on the way out all the same
-      return "Unable to write to " + std::string(settings_path);
-    }
+    written = profile.Write(section, values[i].first, values[i].second);
   }
-  profile.Flush();
+  written = written && WriteMqttSection(profile, s.Mqtt());
+  profile.Flush();  // the profile is released on the way out all the same
+  if (!written) return "Unable to write to " + std::string(settings_path);
   // A failed save is silent: the previous table file stays whole.
   if (!s.TableFileProtected()) (void)SaveSensorTable(s.table(), table_id, table_path);
   return std::nullopt;

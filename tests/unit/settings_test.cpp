@@ -38,6 +38,7 @@ class RecordingEffects final : public SettingsEffects {
     events.push_back(checked ? "start on" : "start off");
   }
   void DisplayChanging(int index) override { events.push_back("display " + std::to_string(index)); }
+  void MqttChanged(const MqttSettings& mqtt) override { events.push_back("mqtt " + mqtt.host); }
   Texts events;
 };
 
@@ -133,10 +134,13 @@ TEST_F(SettingsFileTest, NoFilesAtAllGiveTheDefaults) {
 
 TEST_F(SettingsFileTest, KeysAreReadInTheirOrder) {
   Read();
-  EXPECT_EQ(profile.reads,
-            (Texts{"Form1Top", "Form1Left", "StartUp", "CheckBoxState2", "CheckBoxState3",
-                   "ComPort", "Speed", "Channel", "TimeOut", "TimeOutCycle", "PaTchFile", "Server",
-                   "Item", "ActivPage", "Trey", "DemoteAfter", "DemoteForMs"}));
+  EXPECT_EQ(
+      profile.reads,
+      (Texts{"Form1Top", "Form1Left", "StartUp",  "CheckBoxState2", "CheckBoxState3", "ComPort",
+             "Speed",    "Channel",   "TimeOut",  "TimeOutCycle",   "PaTchFile",      "Server",
+             "Item",     "ActivPage", "Trey",     "DemoteAfter",    "DemoteForMs",    "Enabled",
+             "Host",     "Port",      "ClientId", "User",           "PasswordSealed", "Tls",
+             "CaFile",   "TopicRoot", "Qos",      "BufferMessages"}));
 }
 
 TEST_F(SettingsFileTest, NumericBoxesAreHeldInRange) {
@@ -199,6 +203,60 @@ TEST_F(SettingsFileTest, TheBusSectionKeepsTheDefaultForAValueOutOfRange) {
   EXPECT_EQ(*profile.Get("Bus", "DemoteAfter"), "7");
   EXPECT_EQ(*profile.Get("Bus", "DemoteForMs"), "500");
   EXPECT_FALSE(profile.Get(kSetup, "DemoteAfter")) << "not in the dialog's section";
+}
+
+// The broker's section: what an old file without it gives, what a damaged
+// key gives, and every key written back; a change tells the publisher once.
+TEST_F(SettingsFileTest, TheMqttSectionReadsWritesAndTellsTheChange) {
+  Read();
+  EXPECT_EQ(settings.Mqtt(), MqttSettings{});
+  EXPECT_TRUE(effects.events.empty());
+  EXPECT_EQ(MqttSettings{}.port, 1883);
+  EXPECT_EQ(MqttSettings{}.qos, 1);
+  EXPECT_EQ(MqttSettings{}.buffer_messages, 100'000);
+
+  for (const auto& [key, text] : {std::pair{"Port", "0"},
+                                  {"Port", "65536"},
+                                  {"Qos", "2"},
+                                  {"BufferMessages", "0"},
+                                  {"Port", "x"}}) {
+    Settings fresh;
+    profile.Set("MQTT", key, text);
+    ReadIni(profile, fresh, table_path);
+    EXPECT_EQ(fresh.Mqtt(), MqttSettings{}) << key << "=" << text;
+  }
+  profile.Set("MQTT", "Enabled", "1");
+  profile.Set("MQTT", "Host", "broker.plant");
+  profile.Set("MQTT", "Port", "8883");
+  profile.Set("MQTT", "Tls", "1");
+  profile.Set("MQTT", "Qos", "0");
+  profile.Set("MQTT", "BufferMessages", "0x10");
+  profile.Set("MQTT", "PasswordSealed", "01000000D08C9DDF");
+  Read();
+  const MqttSettings& read = settings.Mqtt();
+  EXPECT_TRUE(read.enabled && read.tls);
+  EXPECT_EQ(read.host, "broker.plant");
+  EXPECT_EQ(read.port, 8883);
+  EXPECT_EQ(read.qos, 0);
+  EXPECT_EQ(read.buffer_messages, 16);
+  EXPECT_EQ(read.sealed_password, "01000000D08C9DDF");
+  EXPECT_EQ(effects.events, (Texts{"mqtt broker.plant"}));
+
+  MqttSettings changed = read;
+  changed.client_id = "Quorvel-PC7";
+  changed.ca_file = "C:\\certs\\plant-ca.pem";
+  changed.topic_root = "plant/line2";
+  changed.user = "line2";
+  changed.port = 70'000;  // held in range
+  settings.SetMqtt(changed);
+  settings.SetMqtt(settings.Mqtt());
+  EXPECT_EQ(effects.events.size(), 2u);
+  EXPECT_EQ(settings.Mqtt().port, 65'535);
+  ASSERT_FALSE(WriteIni(profile, settings, "C:\\Q\\Quorvel.ini", 0, table_path));
+  Settings back;
+  ReadIni(profile, back, table_path);
+  EXPECT_EQ(back.Mqtt(), settings.Mqtt());
+  EXPECT_FALSE(profile.Get(kSetup, "Host")) << "not in the dialog's section";
 }
 
 TEST_F(SettingsFileTest, BooleansAndTheirSideEffects) {
@@ -305,10 +363,13 @@ TEST_F(SettingsFileTest, WriteIniWritesEveryKeyInOrderAndReadsBack) {
   settings.SetWorkbookPath("C:\\book.xls");
   settings.SetFormTop(-20);
   ASSERT_FALSE(WriteIni(profile, settings, "C:\\Q\\Quorvel.ini", 0, table_path));
-  EXPECT_EQ(profile.writes,
-            (Texts{"Form1Top", "Form1Left", "StartUp", "CheckBoxState2", "CheckBoxState3",
-                   "ComPort", "Speed", "Channel", "TimeOut", "TimeOutCycle", "PaTchFile", "Server",
-                   "Item", "ActivPage", "Trey", "DemoteAfter", "DemoteForMs"}));
+  EXPECT_EQ(
+      profile.writes,
+      (Texts{"Form1Top", "Form1Left", "StartUp",  "CheckBoxState2", "CheckBoxState3", "ComPort",
+             "Speed",    "Channel",   "TimeOut",  "TimeOutCycle",   "PaTchFile",      "Server",
+             "Item",     "ActivPage", "Trey",     "DemoteAfter",    "DemoteForMs",    "Enabled",
+             "Host",     "Port",      "ClientId", "User",           "PasswordSealed", "Tls",
+             "CaFile",   "TopicRoot", "Qos",      "BufferMessages"}));
   EXPECT_EQ(*profile.Get("FORM1", "Form1Top"), "-20");
   EXPECT_EQ(*profile.Get(kSetup, "CheckBoxState3"), "1");
   EXPECT_EQ(*profile.Get(kSetup, "StartUp"), "0");
