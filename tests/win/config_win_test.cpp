@@ -13,6 +13,7 @@
 
 #include "base/executable_path.h"
 #include "config/profile_file_win.h"
+#include "config/secret_seal_win.h"
 #include "config/settings_file.h"
 #include "config/start_with_windows.h"
 #include "config/table_file.h"
@@ -108,6 +109,35 @@ TEST_F(ConfigWinTest, WriteIniThenReadIni) {
   EXPECT_EQ(back.WorkbookPath(), settings.WorkbookPath());
   EXPECT_EQ(back.table().Cell(1, 2), "17");
   EXPECT_EQ(back.table().cells(), settings.table().cells());
+}
+
+// The broker's password reaches the file only sealed for this user, and
+// opens back; text that was not sealed here, or was altered, does not open.
+TEST_F(ConfigWinTest, ThePasswordIsStoredSealed) {
+  const std::string password = "Pl@nt-secret 1";
+  const std::optional<std::string> sealed = SealSecret(password);
+  ASSERT_TRUE(sealed);
+  Settings settings;
+  MqttSettings mqtt;
+  mqtt.user = "line2";
+  mqtt.sealed_password = *sealed;
+  settings.SetMqtt(mqtt);
+  Win32ProfileFile profile(ini_path);
+  ASSERT_FALSE(WriteIni(profile, settings, ini_path, 1, table_path));
+  const std::string text = ReadBytes(ini_path);
+  EXPECT_EQ(text.find("Pl@nt"), std::string::npos) << text;
+  EXPECT_NE(text.find("[MQTT]"), std::string::npos);
+
+  Win32ProfileFile again(ini_path);
+  Settings back;
+  ReadIni(again, back, table_path);
+  EXPECT_EQ(OpenSecret(back.Mqtt().sealed_password), password);
+  EXPECT_EQ(SealSecret(""), "");
+  EXPECT_EQ(OpenSecret(""), "");
+  EXPECT_FALSE(OpenSecret("0G"));
+  std::string altered = *sealed;
+  altered[altered.size() - 2] = altered[altered.size() - 2] == '0' ? '1' : '0';
+  EXPECT_FALSE(OpenSecret(altered));
 }
 
 TEST_F(ConfigWinTest, RefusedWriteNamesTheFile) {
