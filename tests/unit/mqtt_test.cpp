@@ -151,6 +151,9 @@ TEST(LinkStatusText, EveryRefusalInItsOwnWordsAndTheQueue) {
                                 Refusal::kCaFile, Refusal::kTls, Refusal::kLost, Refusal::kOther}) {
     const std::string text = LinkStatusText({LinkPhase::kRefused, refusal, 0, 0, 0});
     EXPECT_EQ(text.rfind(cp1251::FromUtf8("нет связи: "), 0), 0u) << cp1251::ToUtf8(text);
+    // Only a refusal without words of its own is told by its code.
+    EXPECT_EQ(text.find(cp1251::FromUtf8("код")) != std::string::npos, refusal == Refusal::kOther)
+        << cp1251::ToUtf8(text);
     texts.insert(text);
   }
   EXPECT_EQ(texts.size(), 9u);
