@@ -28,7 +28,8 @@ class MqttReadings final : public poll::ReadingSink {
   MqttReadings(poll::DdeComponents& items, MessageOutlet& outlet)
       : items_(items), outlet_(outlet) {}
 
-  // The topic root of the messages from now on.
+  // The topic root of the messages from now on, in UTF-8 as topics are
+  // (item names are identifiers: ASCII).
   void SetTopicRoot(std::string root) { root_ = std::move(root); }
 
   void Take(const poll::Reading& reading) override;
