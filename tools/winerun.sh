@@ -15,6 +15,7 @@
 #   --sim "ARGS"      start the simulator with these arguments; @RUN@ stands
 #                     for the run directory, ports live in @RUN@/ports/COMn
 #   --locale NAME     Unix locale of every Wine process of the run (default C.UTF-8)
+#   --broker          start the run's MQTT broker (tools/broker.sh) in @RUN@/broker
 #   --keep            keep the run directory (for debugging)
 # The program sees QUORVEL_RUN (the run directory, a Unix path) and
 # QUORVEL_SIM_LOG (the simulator's log) in its environment; the exit code is
@@ -27,6 +28,7 @@ native=""
 template=""
 maps=()
 sim_args=""
+broker=0
 locale="C.UTF-8"
 keep=0
 while [ $# -gt 0 ]; do
@@ -36,6 +38,7 @@ while [ $# -gt 0 ]; do
     --map) maps+=("$2"); shift 2 ;;
     --sim) sim_args=$2; shift 2 ;;
     --locale) locale=$2; shift 2 ;;
+    --broker) broker=1; shift ;;
     --keep) keep=1; shift ;;
     --) shift; break ;;
     *) die "unknown option '$1'" ;;
@@ -62,7 +65,7 @@ export WINEDLLOVERRIDES="mscoree=;mshtml="
 export LANG=$locale LC_ALL=$locale
 
 run=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")
-xvfb_pid="" server_pid="" sim_pid="" prog_pid=""
+xvfb_pid="" server_pid="" sim_pid="" broker_pid="" prog_pid=""
 
 # Waits until a condition holds, checking every 20 ms, for at most $1 seconds.
 await() {
@@ -75,23 +78,38 @@ await() {
   done
 }
 
-# The Wine processes of this run: every process whose environment names the
-# run's prefix (the program and the services Wine started for it).
+# The processes whose environment holds VARIABLE=VALUE.
 # (grep itself runs without the variable, not to find itself.)
-wine_pids() {
+pids_with() {  # VARIABLE VALUE
   local f
-  for f in $(env -u WINEPREFIX grep -lzx "WINEPREFIX=$run/pfx" /proc/[0-9]*/environ 2>/dev/null); do
+  for f in $(env -u "$1" grep -lzx "$1=$2" /proc/[0-9]*/environ 2>/dev/null); do
     f=${f#/proc/}
     echo "${f%/environ}"
   done
 }
+# The Wine processes of this run: every process whose environment names the
+# run's prefix (the program and the services Wine started for it).
+wine_pids() { pids_with WINEPREFIX "$run/pfx"; }
 no_wine_left() { [ -z "$(wine_pids)" ]; }
+# The broker keeper and every process it started.
+broker_pids() { pids_with QUORVEL_BROKER "$run/broker"; }
+no_broker_left() { [ -z "$(broker_pids)" ]; }
 
 cleanup() {
   local rc=$?
   trap - EXIT INT TERM
   [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null || true
   [ -n "$sim_pid" ] && { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
+  if [ -n "$broker_pid" ]; then
+    # The keeper ends its broker and subscribers; what a keeper that could
+    # not do so left is ended here.
+    kill "$broker_pid" 2>/dev/null || true
+    wait "$broker_pid" 2>/dev/null || true
+    if ! await 10 no_broker_left; then
+      # shellcheck disable=SC2046  # a list of pids
+      kill -9 $(broker_pids) 2>/dev/null || true
+    fi
+  fi
   if [ -n "$server_pid" ]; then
     WINEPREFIX=$run/pfx "$wineserver_bin" -k 2>/dev/null || true
     # The server kills its clients; see them gone, then end the server.
@@ -166,6 +184,16 @@ for spec in "${maps[@]}"; do
     *) die "unknown mapping '$spec'" ;;
   esac
 done
+
+# The broker, started before the prefix is named: none of its processes is
+# one of the prefix's.
+if [ "$broker" = 1 ]; then
+  QUORVEL_BROKER=$run/broker "$(dirname "$0")/broker.sh" --owner $$ "$run/broker" &
+  broker_pid=$!
+  broker_up() { [ -f "$run/broker/ports" ] || [ -f "$run/broker/failed" ] || ! kill -0 "$broker_pid"; }
+  await 30 broker_up || die "the broker did not start within 30 s"
+  [ -f "$run/broker/ports" ] || die "the broker did not start: $(cat "$run/broker/failed" 2>/dev/null)"
+fi
 
 # The display: Xvfb picks a free number and writes it once it accepts clients.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$run/display" 2>"$run/xvfb.log" &
