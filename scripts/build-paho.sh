@@ -30,7 +30,8 @@ build_start "Paho MQTT C" "$version" "$prefix" lib/libpaho-mqtt3as.a
 src=$(deb_source paho.mqtt.c "$version" "$work")
 
 # OpenSSL is named outright: the toolchain file confines find_package to
-# the mingw-w64 root, where it is not.
+# the mingw-w64 root, where it is not (LIB_EAY and SSL_EAY are the names
+# FindOpenSSL takes the libraries by for MinGW).
 cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
   -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release \
@@ -38,8 +39,7 @@ cmake -S "$src" -B "$work/build" -G Ninja -Wno-dev \
   -DPAHO_BUILD_SAMPLES=FALSE -DPAHO_BUILD_DOCUMENTATION=FALSE -DPAHO_ENABLE_TESTING=FALSE \
   -DOPENSSL_USE_STATIC_LIBS=TRUE -DOPENSSL_ROOT_DIR="$openssl" \
   -DOPENSSL_INCLUDE_DIR="$openssl/include" \
-  -DOPENSSL_SSL_LIBRARY="$openssl/lib/libssl.a" \
-  -DOPENSSL_CRYPTO_LIBRARY="$openssl/lib/libcrypto.a" \
+  -DLIB_EAY="$openssl/lib/libcrypto.a" -DSSL_EAY="$openssl/lib/libssl.a" \
   >"$work/configure.log" 2>&1 || { cat "$work/configure.log" >&2; exit 1; }
 ninja -C "$work/build" -j2 paho-mqtt3as-static >"$work/build.log" 2>&1 || { tail -n 50 "$work/build.log" >&2; exit 1; }
 lib=$(find "$work/build" -name 'libpaho-mqtt3as*.a' | head -n 1)
