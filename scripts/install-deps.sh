@@ -8,6 +8,8 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev
   libjpeg62-turbo-dev dpkg-dev
+  libssl-dev perl make
+  mosquitto mosquitto-clients openssl
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 fonts-wine
   xvfb
@@ -23,8 +25,19 @@ sudo=""
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
+  # No service starts from the install (the broker would hold port 1883;
+  # the tests start brokers of their own): a policy of ours, unless the
+  # machine has one.
+  policy=""
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    policy=/usr/sbin/policy-rc.d
+    trap '$sudo rm -f "$policy"' EXIT
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+  fi
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  [ -z "$policy" ] || { $sudo rm -f "$policy"; trap - EXIT; }
 fi
 
 # The Russian locale: Wine takes its regional settings (decimal separator,
@@ -36,5 +49,6 @@ if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
   $sudo locale-gen >/dev/null
 fi
 
-# The JPEG library for the Windows target, built once from Debian's sources.
+# The libraries for the Windows target, built once from Debian's sources.
 "$(dirname "$0")/build-libjpeg.sh"
+"$(dirname "$0")/build-openssl.sh"
