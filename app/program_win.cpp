@@ -15,8 +15,10 @@
 #include "base/executable_path.h"
 #include "base/local_memory_win.h"
 #include "config/profile_file_win.h"
+#include "config/secret_seal_win.h"
 #include "config/settings_file.h"
 #include "config/start_with_windows.h"
+#include "mqtt/reading_payload.h"
 #include "ui/error_report_win.h"
 #include "ui/form_captions.h"
 #include "ui/message_dialog_win.h"
@@ -29,6 +31,14 @@ namespace {
 
 // The splash's display time, in units of 600 ms.
 constexpr std::int32_t kSplashShowTime = 4;
+
+// This computer's name, in Windows-1251 as the program's texts.
+std::string ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!::GetComputerNameW(name, &size)) return "PC";
+  return cp1251::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(name), size));
+}
 
 void ShowStartupError(const std::string& text) {
   const std::u16string wide = cp1251::ToUtf16(text);
@@ -73,6 +83,7 @@ Program::~Program() {
   about_.reset();
   setup_.reset();
   form_.reset();
+  mqtt_readings_.reset();
   quality_items_.reset();
   value_items_.reset();
   items_.reset();
@@ -102,6 +113,8 @@ int Program::Run(int show) {
   forms_added_ = true;
   if (!CreateWindows(show)) return 1;
   RunMessageLoop();
+  // "offline" from the program itself, before the windows go.
+  broker_.Configure(std::nullopt);
   return 0;
 }
 
@@ -129,6 +142,8 @@ bool Program::CreateWindows(int show) {
   sinks_.Add(*value_items_);
   quality_items_ = std::make_unique<poll::DdeQualityItems>(*items_, time_zone_);
   sinks_.Add(*quality_items_);
+  mqtt_readings_ = std::make_unique<mqtt::MqttReadings>(*items_, broker_);
+  sinks_.Add(*mqtt_readings_);
   sinks_.Add(*panes_);
   // The notification area shows small icons: the small one, not a shrunk large one.
   const auto icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(QUORVEL_ICON_ID),
@@ -145,6 +160,7 @@ bool Program::CreateWindows(int show) {
     ShowStartupError("Cannot create the settings dialog");
     return false;
   }
+  RestartBroker();
   about_ = std::make_unique<ui::TAboutForm>(instance_, form_->Handle());
   if (!about_->Create()) {
     ShowStartupError("Cannot create the About box");
@@ -191,6 +207,39 @@ void Program::DisplayChanging(int index) {
   if (const std::optional<std::string> error = tray_->SetActive(index == 1)) {
     ui::ShowErrorReport(Owner(), *error);
   }
+}
+
+void Program::MqttChanged(const config::MqttSettings& /*mqtt*/) {
+  // While the file is read at start, the DDE names are not set yet.
+  if (setup_) RestartBroker();
+}
+
+void Program::RestartBroker() {
+  const config::MqttSettings& mqtt = settings_.Mqtt();
+  if (!mqtt.enabled || !items_) {
+    broker_.Configure(std::nullopt);
+    return;
+  }
+  const std::string service = poll::ServiceName(ExecutablePath());
+  const std::string root = mqtt.topic_root.empty()
+                               ? config::DefaultTopicRoot(service, items_->Topic().Name())
+                               : mqtt.topic_root;
+  mqtt::LinkOptions options;
+  options.host = cp1251::ToUtf8(mqtt.host);
+  options.port = mqtt.port;
+  options.client_id = cp1251::ToUtf8(
+      mqtt.client_id.empty() ? config::DefaultClientId(service, ComputerName()) : mqtt.client_id);
+  options.user = cp1251::ToUtf8(mqtt.user);
+  // A password sealed by another user or on another computer does not
+  // open: the broker then refuses the user, and the page says so.
+  options.password = cp1251::ToUtf8(config::OpenSecret(mqtt.sealed_password).value_or(""));
+  options.tls = mqtt.tls;
+  options.ca_file = cp1251::ToUtf8(mqtt.ca_file);
+  options.qos = mqtt.qos;
+  options.buffer_messages = static_cast<std::size_t>(mqtt.buffer_messages);
+  options.status_topic = mqtt::ItemTopic(cp1251::ToUtf8(root), "status");
+  mqtt_readings_->SetTopicRoot(cp1251::ToUtf8(root));
+  broker_.Configure(options);
 }
 
 // ui::MainFormHost

@@ -16,6 +16,8 @@
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
 #include "config/settings.h"
+#include "mqtt/broker_link.h"
+#include "mqtt/mqtt_readings.h"
 #include "poll/dde_components.h"
 #include "poll/dde_quality_items.h"
 #include "poll/dde_server_win.h"
@@ -59,6 +61,7 @@ class Program final : public config::SettingsEffects,
   // config::SettingsEffects
   void StartWithWindowsChanged(bool checked) override;
   void DisplayChanging(int index) override;
+  void MqttChanged(const config::MqttSettings& mqtt) override;
 
   // ui::MainFormHost
   void ShowSplash() override;
@@ -88,6 +91,9 @@ class Program final : public config::SettingsEffects,
   void RunMessageLoop();
   // Reads the settings file and the table into the settings.
   void ReadSettingsFile();
+  // The broker link anew from the settings, once the DDE names are set
+  // (the default topic root follows the topic).
+  void RestartBroker();
   // The window that owns a box shown now: the settings dialog while it
   // shows, else the main window.
   HWND Owner() const;
@@ -119,6 +125,8 @@ class Program final : public config::SettingsEffects,
   std::unique_ptr<poll::DdeValueItems> value_items_;
   Win32LocalTimeZone time_zone_;
   std::unique_ptr<poll::DdeQualityItems> quality_items_;
+  mqtt::BrokerLink broker_;
+  std::unique_ptr<mqtt::MqttReadings> mqtt_readings_;
   std::unique_ptr<ui::TrayIcon> tray_;
   std::unique_ptr<ui::TSetupForm> setup_;
   std::unique_ptr<ui::TAboutForm> about_;

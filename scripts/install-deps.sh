@@ -52,3 +52,4 @@ fi
 # The libraries for the Windows target, built once from Debian's sources.
 "$(dirname "$0")/build-libjpeg.sh"
 "$(dirname "$0")/build-openssl.sh"
+"$(dirname "$0")/build-libmosquitto.sh"
