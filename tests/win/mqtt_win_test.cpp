@@ -1,0 +1,208 @@
+// Readings to an MQTT broker end to end: Quorvel.exe polls the simulator's
+// bus (tests/win/mqtt.cmake) and publishes to the run's mosquitto
+// (tools/broker.sh); mosquitto_sub processes are the subscribers. Every
+// reading arrives with its fields, retained; the status topic says online,
+// and offline when the program closes or dies; a broker away for ten seconds
+// costs no reading and no poll rate.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "bus/status_text.h"
+#include "config/secret_seal_win.h"
+#include "testkit/broker_win.h"
+#include "testkit/message_wait_win.h"
+#include "testkit/program_test_win.h"
+
+namespace quorvel::testing {
+namespace {
+
+constexpr int kGood = 5;    // channel 3 reads 23.45
+constexpr int kSilent = 6;  // never answers
+constexpr int kRefused = 300;
+constexpr char kRoot[] = "quorvel/Quorvel/ZORVIK/";
+constexpr DWORD kWaitMs = 60'000;
+
+// The messages a subscriber received on one topic, without those the broker
+// sent again as retained at a (re)subscription.
+std::vector<ReceivedMessage> LiveOn(const std::string& subscriber, const std::string& topic) {
+  std::vector<ReceivedMessage> live;
+  for (ReceivedMessage& m : ReceivedMessages(subscriber)) {
+    if (m.topic == topic && !m.retained) live.push_back(std::move(m));
+  }
+  return live;
+}
+
+std::vector<std::string> Payloads(const std::vector<ReceivedMessage>& messages) {
+  std::vector<std::string> payloads;
+  for (const ReceivedMessage& m : messages) payloads.push_back(m.payload);
+  return payloads;
+}
+
+// The "time" field of a payload, and the payload with it taken out.
+const std::regex kTime(R"re("time":"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")re");
+
+std::string TimeOf(const std::string& payload) {
+  std::smatch match;
+  return std::regex_search(payload, match, kTime) ? match[1].str() : std::string();
+}
+
+std::string WithoutTime(const std::string& payload) {
+  return std::regex_replace(payload, kTime, R"("time":"T")");
+}
+
+// Seconds since 1970 of "yyyy-mm-ddThh:nn:ss.zzzZ".
+double UnixSeconds(const std::string& iso) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(std::stoi(iso.substr(0, 4)));
+  st.wMonth = static_cast<WORD>(std::stoi(iso.substr(5, 2)));
+  st.wDay = static_cast<WORD>(std::stoi(iso.substr(8, 2)));
+  st.wHour = static_cast<WORD>(std::stoi(iso.substr(11, 2)));
+  st.wMinute = static_cast<WORD>(std::stoi(iso.substr(14, 2)));
+  st.wSecond = static_cast<WORD>(std::stoi(iso.substr(17, 2)));
+  st.wMilliseconds = static_cast<WORD>(std::stoi(iso.substr(20, 3)));
+  FILETIME ft{};
+  ::SystemTimeToFileTime(&st, &ft);
+  const ULONGLONG ticks = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return static_cast<double>(ticks - 116'444'736'000'000'000ULL) / 1e7;
+}
+
+class MqttTest : public ProgramTest {
+ protected:
+  // The bus's settings with the broker on the plain listener, QoS 1.
+  static config::Settings WithBroker(const std::vector<Sensor>& sensors) {
+    config::Settings settings = BaseSettings(sensors);
+    const std::optional<BrokerPorts> ports = ReadBrokerPorts();
+    EXPECT_TRUE(ports);
+    config::MqttSettings mqtt;
+    mqtt.enabled = true;
+    mqtt.host = "127.0.0.1";
+    mqtt.port = ports ? ports->plain : 1;
+    settings.SetMqtt(mqtt);
+    return settings;
+  }
+
+  static bool AwaitLive(const std::string& subscriber, const std::string& topic, std::size_t count,
+                        DWORD timeout_ms = kWaitMs) {
+    return remote::PumpUntil([&] { return LiveOn(subscriber, topic).size() >= count; }, timeout_ms);
+  }
+};
+
+TEST_F(MqttTest, EveryReadingWithItsFieldsRetainedAndTheStatusThroughCloseAndKill) {
+  ASSERT_TRUE(Subscribe("all", "quorvel/#", 1, false)) << BrokerError();
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(WithBroker({{kGood, 3}, {kSilent, 3}, {kRefused, 3}})));
+  const std::string status = std::string(kRoot) + "status";
+  ASSERT_TRUE(AwaitLive("all", status, 1)) << "no status";
+  EXPECT_EQ(LiveOn("all", status).front().payload, "online");
+
+  const double started = UnixNow();
+  form_.PressStartStop();
+  ASSERT_TRUE(form_.WaitPolling(true));
+  const std::string good = std::string(kRoot) + "S1";
+  ASSERT_TRUE(AwaitLive("all", good, 4));
+  ASSERT_TRUE(form_.StopPolling());
+  // One message per reading: as many as the simulator was asked for.
+  const std::size_t asked = LoggedRequests(kGood).size();
+  ASSERT_TRUE(AwaitLive("all", good, asked));
+  const std::vector<ReceivedMessage> readings = LiveOn("all", good);
+  EXPECT_EQ(readings.size(), asked);
+  std::string previous;
+  for (const ReceivedMessage& m : readings) {
+    EXPECT_EQ(WithoutTime(m.payload),
+              R"({"value":23.45,"text":"23,45","quality":"OK","time":"T","device":5,"channel":3})")
+        << m.payload;
+    // When the reply ended: after polling began, before the subscriber had it.
+    const std::string time = TimeOf(m.payload);
+    EXPECT_GE(UnixSeconds(time), started - 0.002) << m.payload;
+    EXPECT_LE(UnixSeconds(time), m.receive_unix_seconds + 0.002) << m.payload;
+    EXPECT_GT(time, previous);
+    previous = time;
+  }
+  const std::string no_reply = cp1251::ToUtf8(bus::StatusText(9));
+  ASSERT_TRUE(AwaitLive("all", std::string(kRoot) + "S2", 1));
+  EXPECT_EQ(WithoutTime(LiveOn("all", std::string(kRoot) + "S2").front().payload),
+            R"({"value":null,"text":")" + no_reply +
+                R"(","quality":"NO_REPLY","time":"T","device":6,"channel":3})");
+  ASSERT_TRUE(AwaitLive("all", std::string(kRoot) + "S3", 1));
+  EXPECT_NE(
+      LiveOn("all", std::string(kRoot) + "S3").front().payload.find(R"("quality":"PARAM","time":)"),
+      std::string::npos);
+
+  // Retained: a subscriber that comes now gets the last reading at once.
+  ASSERT_TRUE(Subscribe("late", good, 1, false)) << BrokerError();
+  ASSERT_TRUE(remote::PumpUntil([] { return !ReceivedMessages("late").empty(); }, kWaitMs));
+  EXPECT_TRUE(ReceivedMessages("late").front().retained);
+  EXPECT_EQ(ReceivedMessages("late").front().payload, readings.back().payload);
+
+  // Closed: "offline" from the program. Killed: "offline" as its will.
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  ASSERT_TRUE(AwaitLive("all", status, 2));
+  EXPECT_EQ(Payloads(LiveOn("all", status)), (std::vector<std::string>{"online", "offline"}));
+  ASSERT_NO_FATAL_FAILURE(Launch());
+  ASSERT_TRUE(AwaitLive("all", status, 3));
+  form_.Terminate();
+  ASSERT_TRUE(AwaitLive("all", status, 4));
+  EXPECT_EQ(Payloads(LiveOn("all", status)),
+            (std::vector<std::string>{"online", "offline", "online", "offline"}));
+}
+
+TEST_F(MqttTest, ABrokerAwayForTenSecondsCostsNoReadingAndNoPollRate) {
+  const std::string good = std::string(kRoot) + "S1";
+  ASSERT_TRUE(Subscribe("kept", good, 1, true)) << BrokerError();
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(WithBroker({{kGood, 3}})));
+  form_.PressStartStop();
+  ASSERT_TRUE(form_.WaitPolling(true));
+  ASSERT_TRUE(AwaitLive("kept", good, 5));
+
+  const std::size_t before = LoggedRequests(kGood).size();
+  ASSERT_TRUE(StopBroker()) << BrokerError();
+  const double stopped = UnixNow();
+  const std::size_t at_stop = LoggedRequests(kGood).size();
+  // The broker stays away for ten seconds while the bus is polled.
+  ASSERT_TRUE(remote::PumpUntil([&] { return UnixNow() - stopped >= 10.0; }, 20'000));
+  const std::size_t at_start = LoggedRequests(kGood).size();
+  ASSERT_TRUE(StartBroker()) << BrokerError();
+  ASSERT_TRUE(AwaitLive("kept", good, LoggedRequests(kGood).size() + 5));
+  ASSERT_TRUE(form_.StopPolling());
+
+  // Every reading arrives, in order; a message sent again after the
+  // reconnection may come twice.
+  const std::size_t asked = LoggedRequests(kGood).size();
+  ASSERT_TRUE(remote::PumpUntil(
+      [&] {
+        std::set<std::string> times;
+        for (const ReceivedMessage& m : LiveOn("kept", good)) times.insert(TimeOf(m.payload));
+        return times.size() >= asked;
+      },
+      kWaitMs));
+  std::vector<std::string> first_seen;
+  for (const ReceivedMessage& m : LiveOn("kept", good)) {
+    const std::string time = TimeOf(m.payload);
+    if (std::find(first_seen.begin(), first_seen.end(), time) == first_seen.end()) {
+      first_seen.push_back(time);
+    }
+  }
+  EXPECT_EQ(first_seen.size(), asked);
+  EXPECT_TRUE(std::is_sorted(first_seen.begin(), first_seen.end()));
+
+  // The poll rate while the broker was away, against the rate before.
+  const std::vector<LoggedRequest> requests = LoggedRequests(kGood);
+  ASSERT_GT(at_start, at_stop + 10);
+  const double before_rate =
+      static_cast<double>(at_stop - 1) / (requests[at_stop - 1].seconds - requests[0].seconds);
+  const double away_rate = static_cast<double>(at_start - at_stop) /
+                           (requests[at_start - 1].seconds - requests[at_stop - 1].seconds);
+  EXPECT_GE(away_rate, 0.9 * before_rate) << before << " " << at_stop << " " << at_start;
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+}
+
+}  // namespace
+}  // namespace quorvel::testing
