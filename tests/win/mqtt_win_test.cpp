@@ -19,6 +19,7 @@
 #include "bus/status_text.h"
 #include "config/secret_seal_win.h"
 #include "testkit/broker_win.h"
+#include "testkit/form_driver_win.h"
 #include "testkit/message_wait_win.h"
 #include "testkit/program_test_win.h"
 
@@ -28,6 +29,7 @@ namespace {
 constexpr int kGood = 5;    // channel 3 reads 23.45
 constexpr int kSilent = 6;  // never answers
 constexpr int kRefused = 300;
+constexpr int kCom4 = 3;  // the second copy's bus
 constexpr char kRoot[] = "quorvel/Quorvel/ZORVIK/";
 constexpr DWORD kWaitMs = 60'000;
 
@@ -201,6 +203,48 @@ TEST_F(MqttTest, ABrokerAwayForTenSecondsCostsNoReadingAndNoPollRate) {
   const double away_rate = static_cast<double>(at_start - at_stop) /
                            (requests[at_start - 1].seconds - requests[at_stop - 1].seconds);
   EXPECT_GE(away_rate, 0.9 * before_rate) << before << " " << at_stop << " " << at_start;
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+}
+
+// Two copies of the program under two names, each with a bus of its own,
+// feed one broker: each under its service name, with a status of its own.
+TEST_F(MqttTest, TwoCopiesUnderTwoNamesFeedOneBroker) {
+  ASSERT_TRUE(Subscribe("plant", "quorvel/+/ZORVIK/#", 1, false)) << BrokerError();
+  ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(WithBroker({{kGood, 3}})));
+  config::Settings second_settings = WithBroker({{kGood, 3}});
+  ASSERT_TRUE(second_settings.SetComPort(kCom4));
+  std::string error;
+  const std::optional<std::string> second = ProgramFolder(TestName() + ".Plant2", &error);
+  ASSERT_TRUE(second) << error;
+  ASSERT_TRUE(remote::PrepareFolder(ProgramPath(), *second, second_settings, &error)) << error;
+  ASSERT_TRUE(::MoveFileA((*second + "Quorvel.exe").c_str(), (*second + "Plant2.exe").c_str()));
+  ASSERT_TRUE(::MoveFileA((*second + "Quorvel.ini").c_str(), (*second + "Plant2.ini").c_str()));
+  remote::RemoteQuorvel plant2;
+  ASSERT_TRUE(plant2.Start(*second, "", &error, "Plant2.exe")) << error;
+
+  form_.PressStartStop();
+  plant2.PressStartStop();
+  ASSERT_TRUE(form_.WaitPolling(true));
+  ASSERT_TRUE(plant2.WaitPolling(true));
+  const auto has = [](const std::string& topic, const std::string& fragment) {
+    return remote::PumpUntil(
+        [&] {
+          for (const ReceivedMessage& m : LiveOn("plant", topic)) {
+            if (m.payload.find(fragment) != std::string::npos) return true;
+          }
+          return false;
+        },
+        kWaitMs);
+  };
+  EXPECT_TRUE(has("quorvel/Quorvel/ZORVIK/S1", R"("value":23.45,)"));
+  EXPECT_TRUE(has("quorvel/Plant2/ZORVIK/S1", R"("value":7.5,)"));
+  EXPECT_TRUE(has("quorvel/Quorvel/ZORVIK/status", "online"));
+  EXPECT_TRUE(has("quorvel/Plant2/ZORVIK/status", "online"));
+  ASSERT_TRUE(form_.StopPolling());
+  ASSERT_TRUE(plant2.StopPolling());
+  plant2.Close();
+  EXPECT_EQ(plant2.WaitExit(), std::optional<DWORD>(0));
+  EXPECT_TRUE(has("quorvel/Plant2/ZORVIK/status", "offline"));
   ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
 }
 
