@@ -54,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(settings.ActivePage() >= 0 && settings.ActivePage() < quorvel::config::kPageCount);
   Check(settings.Display() >= -1 && settings.Display() <= 1);
   Check(settings.table().RowCount() == settings.SensorCount() + 1);
+  const quorvel::config::MqttSettings& mqtt = settings.Mqtt();
+  Check(mqtt.port >= 1 && mqtt.port <= 65'535 && (mqtt.qos == 0 || mqtt.qos == 1));
+  Check(mqtt.buffer_messages >= 1 && mqtt.buffer_messages <= 10'000'000);
 
   MemoryProfile written;
   Check(!WriteIni(written, settings, "fuzz.ini", 0, kNoTable));
@@ -68,5 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(back.Topic() == settings.Topic().substr(0, 2047));
   Check(back.ItemPrefix() == settings.ItemPrefix().substr(0, 2047));
   Check(back.ActivePage() == settings.ActivePage() && back.Display() == settings.Display());
+  const quorvel::config::MqttSettings& m = back.Mqtt();
+  Check(m.enabled == mqtt.enabled && m.tls == mqtt.tls && m.port == mqtt.port &&
+        m.qos == mqtt.qos && m.buffer_messages == mqtt.buffer_messages);
+  Check(m.host == mqtt.host.substr(0, 2047) && m.user == mqtt.user.substr(0, 2047) &&
+        m.sealed_password == mqtt.sealed_password.substr(0, 2047));
   return 0;
 }

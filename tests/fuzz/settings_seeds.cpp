@@ -48,6 +48,14 @@ int main(int argc, char** argv) {
   changed.SetDisplay(1);
   changed.SetOpenWorkbook(true);
   changed.SetWorkbookPath("C:\\book.xls");
+  quorvel::config::MqttSettings mqtt;
+  mqtt.enabled = true;
+  mqtt.host = "broker.plant";
+  mqtt.port = 8883;
+  mqtt.tls = true;
+  mqtt.qos = 0;
+  mqtt.buffer_messages = 5000;
+  changed.SetMqtt(mqtt);
   Save(dir + "/changed.ini", changed);
   return 0;
 }
