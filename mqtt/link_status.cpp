@@ -18,7 +18,9 @@ constexpr auto kDropped = cp1251::Text(", отброшено ");
 std::string_view RefusalText(Refusal refusal) {
   static constexpr auto kBadCredentials =
       cp1251::Text("брокер не принял имя пользователя или пароль");
-  static constexpr auto kNotAuthorised = cp1251::Text("брокер не разрешил подключение");
+  // What mosquitto answers to a wrong password, as some other brokers do.
+  static constexpr auto kNotAuthorised = cp1251::Text(
+      "брокер отказал в подключении: неверное имя пользователя или пароль, или нет прав");
   static constexpr auto kUnknownHost = cp1251::Text("неизвестный адрес брокера");
   static constexpr auto kNoBroker =
       cp1251::Text("по этому адресу и порту брокер не принимает подключения");
