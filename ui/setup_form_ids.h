@@ -49,6 +49,24 @@ inline constexpr int kDemoteGroupId = 370;
 inline constexpr int kDemoteAfterId = 371;  // exchanges without a reply, 0: never
 inline constexpr int kDemoteForId = 372;    // for how long at first, ms
 
+// "Дополнительно": the broker the readings are published to. The check
+// boxes and the QoS list take effect at once; the boxes when they lose the
+// focus, and at OK and any close, so that typing does not restart the link.
+inline constexpr int kMqttGroupId = 380;
+inline constexpr int kMqttEnabledId = 381;  // check box
+inline constexpr int kMqttHostId = 382;
+inline constexpr int kMqttPortId = 383;    // number box; its spin buttons are + kSpinButtonsOffset
+inline constexpr int kMqttClientId = 384;  // empty: the default, shown as the cue banner
+inline constexpr int kMqttUserId = 385;
+inline constexpr int kMqttPasswordId = 386;  // masked; sealed when left
+inline constexpr int kMqttTlsId = 387;       // check box
+inline constexpr int kMqttCaFileId = 388;
+inline constexpr int kMqttCaFileButtonId = 389;  // its browse button
+inline constexpr int kMqttTopicRootId = 390;     // empty: the default, shown as the cue banner
+inline constexpr int kMqttQosId = 391;           // drop-down list: 0, 1
+inline constexpr int kMqttBufferId = 392;        // number box, messages held while cut off
+inline constexpr int kMqttStateId = 393;         // "Состояние: " and the host's state text
+
 // Bottom panel. OK is the dialog's default button.
 inline constexpr int kOkB1Id = 1;
 

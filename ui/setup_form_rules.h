@@ -28,6 +28,13 @@ class SetupFormHost {
   virtual void Warn(SetupWarning warning) = 0;
   // The program's general error report.
   virtual void ReportError(const std::string& text) = 0;
+  // The broker link, in Windows-1251. The state is asked twice a second
+  // while the dialog shows; the defaults are what an empty client
+  // identifier or topic root stands for, shown in those boxes when empty.
+  // Empty for none.
+  virtual std::string MqttStateText() { return {}; }
+  virtual std::string MqttDefaultClientId() { return {}; }
+  virtual std::string MqttDefaultTopicRoot() { return {}; }
 };
 
 // The item names from the prefix, every value reset to " --.-"; then the

@@ -9,6 +9,7 @@
 
 #include "base/cp1251.h"
 #include "base/wide_win.h"
+#include "config/secret_seal_win.h"
 #include "ui/form_captions.h"
 #include "ui/glyph_button_win.h"
 #include "ui/image_list_win.h"
@@ -21,7 +22,11 @@ namespace quorvel::ui {
 namespace {
 
 constexpr int kClientWidth = 418;
-constexpr int kClientHeight = 335;
+// The broker's settings do not fit below the demotion on the page
+// "Дополнительно" as the first pages left it, so the dialog is taller than
+// they were laid out for; their controls keep their places and sizes.
+constexpr int kClientHeight = 390;
+constexpr int kFirstPagesClientHeight = 335;
 constexpr int kPanelHeight = 41;
 // Not clipping its children: a group box paints only its frame and caption,
 // the dialog its inside.
@@ -45,19 +50,59 @@ config::Range SpinRange(int edit_id) {
   if (edit_id == kSE2Id) return config::kTimeOutRange;
   if (edit_id == kDemoteAfterId) return config::kDemoteAfterRange;
   if (edit_id == kDemoteForId) return config::kDemoteForRange;
+  if (edit_id == kMqttPortId) return config::kMqttPortRange;
+  if (edit_id == kMqttBufferId) return config::kMqttBufferRange;
   return config::kCycleRange;
 }
 
 // The number boxes with their pages, in the order of their spin buttons.
-constexpr std::array<std::pair<int, int>, 5> kSpinEdits{{{kSE1Id, kPageExchange},
+constexpr std::array<std::pair<int, int>, 7> kSpinEdits{{{kSE1Id, kPageExchange},
                                                          {kSE2Id, kPageExchange},
                                                          {kSE3Id, kPageExchange},
                                                          {kDemoteAfterId, kPageMore},
-                                                         {kDemoteForId, kPageMore}}};
+                                                         {kDemoteForId, kPageMore},
+                                                         {kMqttPortId, kPageMore},
+                                                         {kMqttBufferId, kPageMore}}};
 
 bool IsSpinEdit(int id) {
   return std::ranges::any_of(kSpinEdits, [id](const auto& edit) { return edit.first == id; });
 }
+
+// The broker's boxes that take effect when they lose the focus, with the
+// field of the settings each shows. (The password's box is apart: it shows
+// the clear text of a sealed field.)
+struct MqttTextBox {
+  int id;
+  std::string config::MqttSettings::*field;
+};
+constexpr std::array<MqttTextBox, 5> kMqttTextBoxes{{
+    {kMqttHostId, &config::MqttSettings::host},
+    {kMqttClientId, &config::MqttSettings::client_id},
+    {kMqttUserId, &config::MqttSettings::user},
+    {kMqttCaFileId, &config::MqttSettings::ca_file},
+    {kMqttTopicRootId, &config::MqttSettings::topic_root},
+}};
+struct MqttNumberBox {
+  int id;
+  int config::MqttSettings::*field;
+};
+constexpr std::array<MqttNumberBox, 2> kMqttNumberBoxes{{
+    {kMqttPortId, &config::MqttSettings::port},
+    {kMqttBufferId, &config::MqttSettings::buffer_messages},
+}};
+
+bool IsMqttBox(int id) {
+  return id == kMqttPasswordId ||
+         std::ranges::any_of(kMqttTextBoxes, [id](const auto& box) { return box.id == id; }) ||
+         std::ranges::any_of(kMqttNumberBoxes, [id](const auto& box) { return box.id == id; });
+}
+
+// The connection's state, asked of the host while the dialog shows.
+constexpr UINT_PTR kMqttStateTimer = 1;
+constexpr UINT kMqttStateMs = 500;
+constexpr auto kMqttStatePrefix = cp1251::Text("Состояние: ");
+constexpr auto kPasswordNotSealed =
+    cp1251::Text("Пароль брокера MQTT не удалось зашифровать, он не сохранён.");
 
 }  // namespace
 
@@ -93,7 +138,10 @@ bool TSetupForm::Create() {
   window_class.hCursor = ::LoadCursorW(/*hInstance=*/nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kSetupFormClass;
-  if (::RegisterClassExW(&window_class) == 0) return false;
+  // A later dialog of the same process (a test's) finds the class there.
+  if (::RegisterClassExW(&window_class) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    return false;
+  }
 
   RECT frame{0, 0, kClientWidth, kClientHeight};
   ::AdjustWindowRectEx(&frame, kStyle, /*bMenu=*/FALSE, kExStyle);
@@ -161,7 +209,7 @@ void TSetupForm::CreateControls() {
   constexpr DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
   constexpr DWORD kSpin = kEdit | ES_NUMBER;
   constexpr DWORD kBorder = WS_EX_CLIENTEDGE;
-  const std::array<Control, 38> controls{{
+  const std::array<Control, 62> controls{{
       // "Общие"
       {L"BUTTON", L" Настройки для программы ", kGroup, 0, kProgramGroupId, kPageGeneral, 6, 4, 398,
        136},
@@ -221,6 +269,36 @@ void TSetupForm::CreateControls() {
       {L"EDIT", L"", kSpin, kBorder, kDemoteAfterId, kPageMore, 292, 24, 100, 21},
       {L"STATIC", L"Выводить на время, мс", kLabel | WS_GROUP, 0, 0, kPageMore, 16, 60, 264, 14},
       {L"EDIT", L"", kSpin, kBorder, kDemoteForId, kPageMore, 292, 57, 100, 21},
+      // "Дополнительно": the broker, in rows of boxes with their labels above.
+      {L"BUTTON", L" Передача показаний брокеру MQTT ", kGroup, 0, kMqttGroupId, kPageMore, 6, 94,
+       398, 226},
+      {L"BUTTON", L"Передавать показания брокеру MQTT", kCheck, 0, kMqttEnabledId, kPageMore, 16,
+       111, 370, 17},
+      {L"STATIC", L"Адрес брокера", kLabel | WS_GROUP, 0, 0, kPageMore, 16, 132, 236, 14},
+      {L"EDIT", L"", kEdit, kBorder, kMqttHostId, kPageMore, 16, 146, 236, 21},
+      {L"STATIC", L"Порт", kLabel | WS_GROUP, 0, 0, kPageMore, 262, 132, 62, 14},
+      {L"EDIT", L"", kSpin, kBorder, kMqttPortId, kPageMore, 262, 146, 62, 21},
+      {L"STATIC", L"QoS", kLabel | WS_GROUP, 0, 0, kPageMore, 334, 132, 58, 14},
+      {L"COMBOBOX", L"", kList, 0, kMqttQosId, kPageMore, 334, 146, 58, 21 + 3 * 13},
+      {L"STATIC", L"Пользователь", kLabel | WS_GROUP, 0, 0, kPageMore, 16, 172, 116, 14},
+      {L"EDIT", L"", kEdit, kBorder, kMqttUserId, kPageMore, 16, 186, 116, 21},
+      {L"STATIC", L"Пароль", kLabel | WS_GROUP, 0, 0, kPageMore, 142, 172, 110, 14},
+      {L"EDIT", L"", kEdit | ES_PASSWORD, kBorder, kMqttPasswordId, kPageMore, 142, 186, 110, 21},
+      {L"STATIC", L"Очередь, сообщений", kLabel | WS_GROUP, 0, 0, kPageMore, 262, 172, 130, 14},
+      {L"EDIT", L"", kSpin, kBorder, kMqttBufferId, kPageMore, 262, 186, 130, 21},
+      {L"STATIC", L"Идентификатор клиента", kLabel | WS_GROUP, 0, 0, kPageMore, 16, 212, 176, 14},
+      {L"EDIT", L"", kEdit, kBorder, kMqttClientId, kPageMore, 16, 226, 176, 21},
+      {L"STATIC", L"Корневой раздел", kLabel | WS_GROUP, 0, 0, kPageMore, 202, 212, 190, 14},
+      {L"EDIT", L"", kEdit, kBorder, kMqttTopicRootId, kPageMore, 202, 226, 190, 21},
+      {L"BUTTON", L"Защищённое соединение (TLS)", kCheck, 0, kMqttTlsId, kPageMore, 190, 252, 202,
+       17},
+      {L"STATIC", L"Файл центра сертификации", kLabel | WS_GROUP, 0, 0, kPageMore, 16, 254, 168,
+       14},
+      {L"EDIT", L"", kEdit, kBorder, kMqttCaFileId, kPageMore, 16, 270, 350, 21},
+      {L"BUTTON", L"...", WS_TABSTOP | BS_PUSHBUTTON, 0, kMqttCaFileButtonId, kPageMore, 368, 270,
+       24, 21},
+      {L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | WS_GROUP, 0, kMqttStateId,
+       kPageMore, 16, 298, 376, 14},
       // The bottom panel.
       {L"STATIC", L"", SS_ETCHEDHORZ | WS_VISIBLE, 0, 0, kEveryPage, 0,
        kClientHeight - kPanelHeight, kClientWidth, 2},
@@ -238,6 +316,9 @@ void TSetupForm::CreateControls() {
     const std::wstring text = std::to_wstring(config::SpeedOfIndex(speed));
     ::SendDlgItemMessageW(window_, kSpeedCBId, CB_ADDSTRING, 0,
                           reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  for (const wchar_t* qos : {L"0", L"1"}) {
+    ::SendDlgItemMessageW(window_, kMqttQosId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(qos));
   }
   ::SendDlgItemMessageW(window_, kRzEdit1Id, EM_LIMITTEXT, 0, 0);
   ::SendDlgItemMessageW(window_, kRzEdit2Id, EM_LIMITTEXT, 0, 0);
@@ -258,8 +339,10 @@ void TSetupForm::CreateControls() {
     paged_.emplace_back(spin, page);
   }
 
-  // The grid fills the page below the groups.
-  const RECT bounds{page_.left, page_.top + 128, page_.right, page_.bottom};
+  // The grid fills the page below the groups, as high as the page was
+  // before the dialog grew.
+  const RECT bounds{page_.left, page_.top + 128, page_.right,
+                    page_.bottom - (kClientHeight - kFirstPagesClientHeight)};
   if (grid_.Create(instance_, window_, kSG1Id, bounds)) {
     // Next in the tab order after the last number box.
     ::SetWindowPos(grid_.Handle(), ::GetDlgItem(window_, kSE3Id + kSpinButtonsOffset), 0, 0, 0, 0,
@@ -337,6 +420,17 @@ void TSetupForm::FillControls() {
   SetControlText(kRBE1Id, settings_.WorkbookPath());
   SetControlText(kRzEdit1Id, settings_.Topic());
   SetControlText(kRzEdit2Id, settings_.ItemPrefix());
+  const config::MqttSettings& mqtt = settings_.Mqtt();
+  check(kMqttEnabledId, mqtt.enabled);
+  check(kMqttTlsId, mqtt.tls);
+  for (const MqttTextBox& box : kMqttTextBoxes) SetControlText(box.id, mqtt.*box.field);
+  for (const MqttNumberBox& box : kMqttNumberBoxes) {
+    SetControlText(box.id, std::to_string(mqtt.*box.field));
+  }
+  // A password sealed for another user or computer does not open: the box
+  // stays empty, and leaving it so keeps what is stored.
+  SetControlText(kMqttPasswordId, config::OpenSecret(mqtt.sealed_password).value_or(""));
+  ::SendDlgItemMessageW(window_, kMqttQosId, CB_SETCURSEL, static_cast<WPARAM>(mqtt.qos), 0);
   EnableWorkbookControls(settings_.OpenWorkbook());
   ShowPage(settings_.ActivePage());
   grid_.Refresh();
@@ -375,11 +469,13 @@ void TSetupForm::FormShow() {
 
 bool TSetupForm::FormClose() {
   grid_.CommitEdit();
+  MqttBoxesDone();
   return ui::FormClose(settings_, host_);
 }
 
 void TSetupForm::OkB1Click() {
   grid_.CommitEdit();
+  MqttBoxesDone();
   const bool may_close = ui::OkB1Click(settings_, dde_, host_);
   grid_.Refresh();
   if (may_close) ::PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -416,31 +512,108 @@ void TSetupForm::CB3Click() {
   EnableWorkbookControls(checked);
 }
 
-void TSetupForm::RBE1ButtonClick() {
+std::optional<std::string> TSetupForm::ChooseFile(const std::string& current, const wchar_t* filter,
+                                                  const wchar_t* extension) {
   std::array<wchar_t, 32768> file{};
-  const std::u16string current = cp1251::ToUtf16(settings_.WorkbookPath());
-  if (current.size() < file.size()) {
-    std::copy(current.begin(), current.end(), file.begin());
-  }
+  const std::u16string wide = cp1251::ToUtf16(current);
+  if (wide.size() < file.size()) std::copy(wide.begin(), wide.end(), file.begin());
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = window_;
-  dialog.lpstrFilter = L"Excel file\0*.xls\0";
+  dialog.lpstrFilter = filter;
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.lpstrDefExt = L"xls";
+  dialog.lpstrDefExt = extension;
   // The table file is named relative to the working directory: the dialog
   // must not move it, or the table would be saved elsewhere and seem lost at
   // the next start.
   dialog.Flags = OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-  if (!::GetOpenFileNameW(&dialog)) return;
-  const std::string path = cp1251::FromUtf16(reinterpret_cast<const char16_t*>(file.data()));
-  settings_.SetWorkbookPath(path);
-  SetControlText(kRBE1Id, path);
+  if (!::GetOpenFileNameW(&dialog)) return std::nullopt;
+  return cp1251::FromUtf16(reinterpret_cast<const char16_t*>(file.data()));
+}
+
+void TSetupForm::RBE1ButtonClick() {
+  const std::optional<std::string> path =
+      ChooseFile(settings_.WorkbookPath(), L"Excel file\0*.xls\0", L"xls");
+  if (!path) return;
+  settings_.SetWorkbookPath(*path);
+  SetControlText(kRBE1Id, *path);
 }
 
 void TSetupForm::RzRadioGroup1Changing(int index) {
   settings_.SetDisplay(index);
+}
+
+// The check boxes and the QoS list: each is the settings' at once.
+void TSetupForm::MqttChoiceChange() {
+  config::MqttSettings mqtt = settings_.Mqtt();
+  mqtt.enabled = ::IsDlgButtonChecked(window_, kMqttEnabledId) == BST_CHECKED;
+  mqtt.tls = ::IsDlgButtonChecked(window_, kMqttTlsId) == BST_CHECKED;
+  mqtt.qos = static_cast<int>(::SendDlgItemMessageW(window_, kMqttQosId, CB_GETCURSEL, 0, 0));
+  settings_.SetMqtt(std::move(mqtt));
+}
+
+void TSetupForm::MqttCaFileButtonClick() {
+  const std::optional<std::string> path =
+      ChooseFile(ControlText(kMqttCaFileId), L"Сертификаты (*.pem, *.crt)\0*.pem;*.crt\0", L"pem");
+  if (!path) return;
+  SetControlText(kMqttCaFileId, *path);
+  MqttBoxDone(kMqttCaFileId);
+}
+
+void TSetupForm::TakeMqttBox(int id, config::MqttSettings& mqtt) {
+  for (const MqttTextBox& box : kMqttTextBoxes) {
+    if (box.id == id) mqtt.*box.field = ControlText(id);
+  }
+  for (const MqttNumberBox& box : kMqttNumberBoxes) {
+    if (box.id == id) {
+      SpinEditDone(id);
+      mqtt.*box.field = SpinHeldValue(ControlText(id), SpinRange(id));
+    }
+  }
+  if (id != kMqttPasswordId) return;
+  // Each seal of one text differs: a password that is still what the stored
+  // one opens to is not sealed again, so leaving its box does not restart
+  // the link.
+  const std::string clear = ControlText(kMqttPasswordId);
+  if (config::OpenSecret(mqtt.sealed_password).value_or("") == clear) return;
+  if (const std::optional<std::string> sealed = config::SealSecret(clear)) {
+    mqtt.sealed_password = *sealed;
+  } else {
+    ReportError(std::string(kPasswordNotSealed));
+  }
+}
+
+void TSetupForm::MqttBoxDone(int id) {
+  config::MqttSettings mqtt = settings_.Mqtt();
+  TakeMqttBox(id, mqtt);
+  settings_.SetMqtt(std::move(mqtt));
+}
+
+void TSetupForm::MqttBoxesDone() {
+  config::MqttSettings mqtt = settings_.Mqtt();
+  for (const MqttTextBox& box : kMqttTextBoxes) TakeMqttBox(box.id, mqtt);
+  for (const MqttNumberBox& box : kMqttNumberBoxes) TakeMqttBox(box.id, mqtt);
+  TakeMqttBox(kMqttPasswordId, mqtt);
+  settings_.SetMqtt(std::move(mqtt));
+}
+
+void TSetupForm::ShowMqttHints() {
+  const auto cue = [this](int id, const std::string& text) {
+    const std::u16string wide = cp1251::ToUtf16(text);
+    // Taken by the edit boxes of common controls 6 only (the program's
+    // manifest asks for them); older ones ignore it and show nothing.
+    ::SendDlgItemMessageW(window_, id, EM_SETCUEBANNER, /*fDrawFocused=*/FALSE,
+                          reinterpret_cast<LPARAM>(Wide(wide)));
+  };
+  cue(kMqttClientId, host_.MqttDefaultClientId());
+  cue(kMqttTopicRootId, host_.MqttDefaultTopicRoot());
+}
+
+void TSetupForm::ShowMqttState() {
+  const std::string text = std::string(kMqttStatePrefix) + host_.MqttStateText();
+  // Set only when it changed, so the line does not flicker twice a second.
+  if (text != ControlText(kMqttStateId)) SetControlText(kMqttStateId, text);
 }
 
 void TSetupForm::FindButtonClick() {
@@ -499,11 +672,14 @@ void TSetupForm::OnCommand(int id, int code) {
     if (id == kRadioTrayId) RzRadioGroup1Changing(1);
     if (id == kRBE1ButtonId) RBE1ButtonClick();
     if (id == kFindButtonId) FindButtonClick();
+    if (id == kMqttEnabledId || id == kMqttTlsId) MqttChoiceChange();
+    if (id == kMqttCaFileButtonId) MqttCaFileButtonClick();
     return;
   }
   if (code == CBN_SELCHANGE) {
     if (id == kCOMCBId) COMCBChange();
     if (id == kSpeedCBId) SpeedCBChange();
+    if (id == kMqttQosId) MqttChoiceChange();
     return;
   }
   if (code == EN_CHANGE && !filling_) {
@@ -519,7 +695,10 @@ void TSetupForm::OnCommand(int id, int code) {
     if (id == kRzEdit2Id) RzEdit2Change();
     return;
   }
-  if (code == EN_KILLFOCUS && IsSpinEdit(id)) SpinEditDone(id);
+  if (code == EN_KILLFOCUS) {
+    if (IsSpinEdit(id)) SpinEditDone(id);
+    if (IsMqttBox(id)) MqttBoxDone(id);
+  }
 }
 
 void TSetupForm::OnSpin(int edit_id, int delta) {
@@ -559,6 +738,19 @@ LRESULT TSetupForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     }
+    case WM_SHOWWINDOW:
+      // The state is asked only while the dialog shows.
+      if (wparam != FALSE) {
+        ShowMqttHints();
+        ShowMqttState();
+        ::SetTimer(window_, kMqttStateTimer, kMqttStateMs, /*lpTimerFunc=*/nullptr);
+      } else {
+        ::KillTimer(window_, kMqttStateTimer);
+      }
+      break;
+    case WM_TIMER:
+      if (wparam == kMqttStateTimer) ShowMqttState();
+      return 0;
     case WM_PAINT: {
       // The frame of the page under the tabs' strip.
       PAINTSTRUCT paint;

@@ -1,15 +1,19 @@
 // The settings dialog: the port and line speed, the sensor count, the two
 // time-outs, the sensor table, the DDE topic and item prefix, the start-up
-// and display options, the demotion of a device that does not answer, on
-// four pages (a fifth, the device search, is never shown).
+// and display options, the demotion of a device that does not answer, the
+// broker the readings are published to, on four pages (a fifth, the device
+// search, is never shown).
 //
 // The dialog edits the settings model in place: every change takes effect
 // when the user makes it, except the DDE item names and the topic, which
-// change on OK. Its controls only show the model; they are filled from it
-// when the dialog is made and each time it is shown. It is made once, hidden,
-// at start, right after the program read the settings file (its creation
-// applies what was read to the DDE names), and shown modally from the
-// main window's menu; it closes only with a valid sensor table.
+// change on OK, and the broker's boxes, which take effect when left and at
+// OK or any close (each change restarts the broker link). Its controls only
+// show the model; they are filled from it when the dialog is made and each
+// time it is shown. It is made once, hidden, at start, right after the
+// program read the settings file (its creation applies what was read to the
+// DDE names), and shown modally from the main window's menu; it closes only
+// with a valid sensor table. While it shows, it asks the host for the broker
+// link's state twice a second.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +76,20 @@ class TSetupForm {
   void OnCommand(int id, int code);
   void OnSpin(int edit_id, int delta);
   void SpinEditDone(int edit_id);
+  // The open-file dialog from `current`; the path chosen, nothing when
+  // cancelled.
+  std::optional<std::string> ChooseFile(const std::string& current, const wchar_t* filter,
+                                        const wchar_t* extension);
+  // The broker's box `id` read into `mqtt`: a number held within its range
+  // (its text too), the password sealed when it changed.
+  void TakeMqttBox(int id, config::MqttSettings& mqtt);
+  // Box `id` left: the settings take it. At OK and any close every box.
+  void MqttBoxDone(int id);
+  void MqttBoxesDone();
+  // The host's defaults in the boxes that are empty for them, and its
+  // state of the link.
+  void ShowMqttHints();
+  void ShowMqttState();
 
   // Handlers.
   void FormCreate();
@@ -86,6 +105,8 @@ class TSetupForm {
   void RBE1ButtonClick();
   void RzRadioGroup1Changing(int index);
   void FindButtonClick();
+  void MqttChoiceChange();
+  void MqttCaFileButtonClick();
 
   HINSTANCE instance_;
   HWND owner_;

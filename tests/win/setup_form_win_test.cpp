@@ -6,32 +6,46 @@
 //   COM4  nothing: chosen here, never opened
 // Each test starts its own copy of the program with "/k", which unlocks the
 // dialog, in a folder of its own, and ends it by its handle unless closing it
-// is part of the test.
+// is part of the test. The broker's boxes are also driven on a dialog made
+// in this process, over settings and a host of the test's.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "base/cp1251.h"
+#include "base/unique_handle.h"
+#include "base/wide_win.h"
+#include "config/mqtt_settings.h"
 #include "config/profile_file_win.h"
+#include "config/secret_seal_win.h"
 #include "config/sensor_table.h"
 #include "config/settings.h"
 #include "config/start_with_windows.h"
 #include "config/table_file.h"
+#include "poll/dde_components.h"
+#include "poll/dde_server.h"
 #include "testkit/dde_child_win.h"
 #include "testkit/form_driver_win.h"
+#include "testkit/message_wait_win.h"
 #include "testkit/program_test_win.h"
 #include "testkit/quorvel_remote_win.h"
 #include "testkit/setup_driver_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
 #include "ui/setup_form_ids.h"
+#include "ui/setup_form_rules.h"
+#include "ui/setup_form_win.h"
 
 namespace quorvel::testing {
 namespace {
@@ -48,8 +62,9 @@ constexpr int kSpeed19200 = 6;
 constexpr int kDeviceGood = 5;
 constexpr int kDeviceCounted = 7;
 
-// The page "Обмен" in the settings file.
+// The pages "Обмен" and "Дополнительно" in the settings file.
 constexpr int kExchangePage = 2;
+constexpr int kMorePage = 4;
 
 // Channel 3 of the devices, as published under the run's locale (C.UTF-8).
 constexpr char kReading[] = "23.45";
@@ -564,6 +579,259 @@ TEST_F(SetupFormTest, DemotionIsSetOnTheFourthTabSavedAndShownAtTheNextStart) {
   EXPECT_TRUE(::IsWindowVisible(setup_.Control(kDemoteForId)));
   EXPECT_EQ(setup_.Text(kDemoteAfterId), u"5");
   EXPECT_EQ(setup_.Text(kDemoteForId), u"3600000");
+}
+
+// --- The broker ----------------------------------------------------------------------
+
+// The host's side of the broker link as the test sets it, and what the dialog
+// told it.
+class BrokerHost final : public SetupFormHost {
+ public:
+  void ShowPortName(std::string_view /*name*/) override {}
+  void FillSensorList() override {}
+  void Warn(SetupWarning /*warning*/) override { ++warnings; }
+  void ReportError(const std::string& text) override { errors.push_back(text); }
+  std::string MqttStateText() override { return state; }
+  std::string MqttDefaultClientId() override { return "Quorvel-PLANT7"; }
+  std::string MqttDefaultTopicRoot() override { return "quorvel/Quorvel/ZORVIK"; }
+
+  std::string state = std::string(cp1251::Text("нет связи"));
+  int warnings = 0;
+  std::vector<std::string> errors;
+};
+
+// Every restart of the broker link the settings ask for.
+class BrokerRestarts final : public config::SettingsEffects {
+ public:
+  void MqttChanged(const config::MqttSettings& mqtt) override { told.push_back(mqtt); }
+  std::vector<config::MqttSettings> told;
+};
+
+// DDE names that take anything, for the dialog's DDE components.
+class AnyDdeNames final : public poll::DdePlatform {
+ public:
+  poll::DdeString CreateString(std::string_view /*text*/) override { return ++last_; }
+  void FreeString(poll::DdeString /*handle*/) override {}
+  bool SameString(poll::DdeString a, poll::DdeString b) override { return a == b; }
+  void PostAdvise(poll::DdeString /*topic*/, poll::DdeString /*item*/) override {}
+  void Disconnect(poll::DdeConversation /*conversation*/) override {}
+
+ private:
+  poll::DdeString last_ = 0;
+};
+
+// The program's manifest made active on this thread, so that the dialog's
+// controls are those of the program (common controls 6, whose edit boxes
+// show a cue banner).
+struct ActivationContextTraits {
+  using pointer = HANDLE;
+  static pointer Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(pointer context) { ::ReleaseActCtx(context); }
+};
+struct ActivationTraits {
+  using pointer = ULONG_PTR;
+  static pointer Invalid() { return 0; }
+  static void Close(pointer cookie) { ::DeactivateActCtx(/*dwFlags=*/0, cookie); }
+};
+
+class BrokerPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::wstring program = Wide(cp1251::ToUtf16(ProgramPath()));
+    ACTCTXW manifest{};
+    manifest.cbSize = sizeof manifest;
+    manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    manifest.lpSource = program.c_str();
+    manifest.lpResourceName = MAKEINTRESOURCEW(1);
+    context_.reset(::CreateActCtxW(&manifest));
+    ASSERT_TRUE(context_) << ::GetLastError();
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(::ActivateActCtx(context_.get(), &cookie)) << ::GetLastError();
+    activation_.reset(cookie);
+    const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ASSERT_TRUE(::InitCommonControlsEx(&classes));
+
+    manager_.AddForm(&dde_form_);
+    dde_ = std::make_unique<poll::DdeComponents>(manager_, dde_form_, 1);
+    settings_.SetActivePage(kMorePage);
+    settings_.table() = MakeTable({{kDeviceGood, 3}});
+    config::MqttSettings mqtt;
+    mqtt.host = "old.example";
+    mqtt.sealed_password = config::SealSecret("old-secret").value_or("");
+    ASSERT_FALSE(mqtt.sealed_password.empty()) << "the platform sealed nothing";
+    settings_.SetMqtt(mqtt);
+    restarts_.told.clear();
+    dialog_ = std::make_unique<TSetupForm>(::GetModuleHandleW(nullptr), /*owner=*/nullptr,
+                                           /*images=*/nullptr, settings_, *dde_, host_);
+    ASSERT_TRUE(dialog_->Create());
+    ::ShowWindow(dialog_->Handle(), SW_SHOW);
+  }
+
+  void TearDown() override {
+    dialog_.reset();
+    dde_.reset();
+    manager_.RemoveForm(&dde_form_);
+  }
+
+  HWND Box(int id) const { return ::GetDlgItem(dialog_->Handle(), id); }
+  std::u16string Text(int id) const { return WindowText(Box(id)); }
+  // Keys typed into a box that has the focus.
+  void Type(int id, std::u16string_view keys) const {
+    ASSERT_EQ(::GetFocus(), Box(id));
+    for (const char16_t key : keys) ::SendMessageW(Box(id), WM_CHAR, key, /*lParam=*/1);
+  }
+  // A box emptied and typed into, as a user does who selects its text first.
+  void Retype(int id, std::u16string_view keys) const {
+    ::SetFocus(Box(id));
+    ::SendMessageW(Box(id), EM_SETSEL, 0, -1);
+    ::SendMessageW(Box(id), WM_CHAR, u'\b', /*lParam=*/1);
+    Type(id, keys);
+  }
+  std::u16string CueBanner(int id) const {
+    wchar_t cue[64] = {};
+    ::SendMessageW(Box(id), EM_GETCUEBANNER, reinterpret_cast<WPARAM>(cue), std::size(cue));
+    return reinterpret_cast<const char16_t*>(cue);
+  }
+  const config::MqttSettings& Mqtt() const { return settings_.Mqtt(); }
+
+  UniqueHandle<ActivationContextTraits> context_;
+  UniqueHandle<ActivationTraits> activation_;
+  BrokerRestarts restarts_;
+  config::Settings settings_{&restarts_};
+  BrokerHost host_;
+  AnyDdeNames names_;
+  poll::TDdeMgr manager_{names_};
+  poll::DdeForm dde_form_{"Quorvel v.2.1", {}};
+  std::unique_ptr<poll::DdeComponents> dde_;
+  std::unique_ptr<TSetupForm> dialog_;
+};
+
+// Typing restarts nothing: a box takes effect when the focus leaves it (a
+// number held within its range), and the box still in hand at the close
+// box; the check boxes and the QoS list at once. The password shows in clear only in
+// its masked box and is kept sealed; a box left unchanged restarts nothing.
+// The state line follows the host while the dialog shows; the boxes that are
+// empty for a default show the host's.
+TEST_F(BrokerPageTest, BoxesTakeEffectWhenLeftChoicesAtOnceAndTheStateFollowsTheHost) {
+  ASSERT_TRUE(::IsWindowVisible(Box(kMqttHostId)));
+  RECT group{};
+  ::GetWindowRect(Box(kMqttGroupId), &group);
+  for (int id = kMqttEnabledId; id <= kMqttStateId; ++id) {
+    RECT box{};
+    ::GetWindowRect(Box(id), &box);
+    RECT both{};
+    ::IntersectRect(&both, &box, &group);
+    EXPECT_TRUE(::EqualRect(&both, &box)) << id << " is not inside its group";
+  }
+  RECT ok{};
+  ::GetWindowRect(Box(kOkB1Id), &ok);
+  EXPECT_LT(group.bottom, ok.top);
+
+  EXPECT_EQ(Text(kMqttHostId), u"old.example");
+  EXPECT_EQ(Text(kMqttPortId), u"1883");
+  EXPECT_EQ(Text(kMqttPasswordId), u"old-secret");
+  EXPECT_NE(::SendMessageW(Box(kMqttPasswordId), EM_GETPASSWORDCHAR, 0, 0), 0) << "not masked";
+  EXPECT_EQ(::SendMessageW(Box(kMqttQosId), CB_GETCURSEL, 0, 0), 1);
+  EXPECT_EQ(Text(kMqttBufferId), u"100000");
+  EXPECT_EQ(CueBanner(kMqttClientId), u"Quorvel-PLANT7");
+  EXPECT_EQ(CueBanner(kMqttTopicRootId), u"quorvel/Quorvel/ZORVIK");
+  EXPECT_EQ(Text(kMqttStateId), u"Состояние: нет связи");
+  host_.state = std::string(cp1251::Text("подключено"));
+  EXPECT_TRUE(WaitUntil([&] { return Text(kMqttStateId) == u"Состояние: подключено"; }));
+
+  const config::MqttSettings before = Mqtt();
+  ASSERT_NO_FATAL_FAILURE(Retype(kMqttHostId, u"broker.plant"));
+  EXPECT_EQ(Mqtt().host, "old.example") << "taken before it was left";
+  ASSERT_NO_FATAL_FAILURE(Retype(kMqttPortId, u"70000"));
+  EXPECT_EQ(Mqtt().host, "broker.plant");
+  EXPECT_EQ(Mqtt().port, 1883) << "taken before it was left";
+  EXPECT_EQ(restarts_.told.size(), 1u);
+  ::SetFocus(Box(kMqttUserId));
+  EXPECT_EQ(Text(kMqttPortId), u"65535");
+  EXPECT_EQ(Mqtt().port, 65535);
+  ASSERT_NO_FATAL_FAILURE(Retype(kMqttUserId, u"reader"));
+  ASSERT_NO_FATAL_FAILURE(Retype(kMqttPasswordId, u"s3cret"));
+  EXPECT_EQ(Mqtt().user, "reader");
+  EXPECT_EQ(Mqtt().sealed_password, before.sealed_password);
+  ::SetFocus(Box(kMqttBufferId));
+  const std::string sealed = Mqtt().sealed_password;
+  EXPECT_EQ(config::OpenSecret(sealed), std::optional<std::string>("s3cret"));
+  EXPECT_EQ(sealed.find("s3cret"), std::string::npos);
+  ASSERT_NO_FATAL_FAILURE(Retype(kMqttBufferId, u"0"));
+  // Passed through without a change.
+  ::SetFocus(Box(kMqttPasswordId));
+  ::SetFocus(Box(kMqttClientId));
+  EXPECT_EQ(Text(kMqttBufferId), u"1");
+  EXPECT_EQ(Mqtt().buffer_messages, 1);
+  EXPECT_EQ(Mqtt().sealed_password, sealed) << "sealed again";
+  EXPECT_EQ(restarts_.told.size(), 5u);
+
+  ::SendMessageW(Box(kMqttTlsId), BM_CLICK, 0, 0);
+  EXPECT_TRUE(Mqtt().tls);
+  ::SendMessageW(Box(kMqttEnabledId), BM_CLICK, 0, 0);
+  EXPECT_TRUE(Mqtt().enabled);
+  ::SendMessageW(Box(kMqttQosId), CB_SETCURSEL, 0, 0);
+  ::SendMessageW(dialog_->Handle(), WM_COMMAND, MAKEWPARAM(kMqttQosId, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Box(kMqttQosId)));
+  EXPECT_EQ(Mqtt().qos, 0);
+  EXPECT_EQ(restarts_.told.size(), 8u);
+
+  // The close box with the focus still in a box that was typed into.
+  ::SetFocus(Box(kMqttTopicRootId));
+  ASSERT_NO_FATAL_FAILURE(Type(kMqttTopicRootId, u"plant/line1"));
+  EXPECT_EQ(restarts_.told.size(), 8u);
+  ::SendMessageW(dialog_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(::GetFocus(), Box(kMqttTopicRootId));
+  EXPECT_EQ(Mqtt().topic_root, "plant/line1");
+  EXPECT_EQ(Mqtt().client_id, "");
+  ASSERT_EQ(restarts_.told.size(), 9u);
+  EXPECT_EQ(restarts_.told.back(), Mqtt());
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
+  EXPECT_EQ(host_.warnings, 0);
+}
+
+// Quorvel.exe's own page: the boxes left with Tab, the password still in its
+// box when Enter chooses OK. The settings file holds the password sealed, not
+// in clear, and the next start shows it in its masked box again.
+TEST_F(SetupFormTest, BrokerIsSavedWithThePasswordSealedAndShownAtTheNextStart) {
+  config::Settings settings = BaseSettings({{kDeviceGood, 3}});
+  settings.SetActivePage(kMorePage);
+  ASSERT_NO_FATAL_FAILURE(PrepareAndOpen(settings));
+  EXPECT_EQ(setup_.Text(kMqttGroupId), u" Передача показаний брокеру MQTT ");
+  EXPECT_NE(::GetWindowLongW(setup_.Control(kMqttPasswordId), GWL_STYLE) & ES_PASSWORD, 0);
+  for (const auto& [id, text, held] : std::vector<std::tuple<int, std::u16string, std::u16string>>{
+           {kMqttHostId, u"broker.plant", u"broker.plant"},
+           {kMqttPortId, u"0", u"1"},
+           {kMqttUserId, u"reader", u"reader"}}) {
+    ASSERT_NO_FATAL_FAILURE(Focus(id));
+    ASSERT_TRUE(setup_.SetText(id, text));
+    ASSERT_NO_FATAL_FAILURE(TabAway(id, held));
+  }
+  setup_.Click(kMqttTlsId);
+  ASSERT_TRUE(WaitUntil([&] { return setup_.Checked(kMqttTlsId); }));
+  ASSERT_NO_FATAL_FAILURE(Focus(kMqttPasswordId));
+  ASSERT_TRUE(setup_.SetText(kMqttPasswordId, u"s3cret"));
+  setup_.PressKey(kMqttPasswordId, VK_RETURN);
+  ASSERT_TRUE(setup_.WaitClosed());
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+
+  std::ifstream file(IniPath(), std::ios::binary);
+  const std::string saved{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(saved.empty());
+  EXPECT_EQ(saved.find("s3cret"), std::string::npos) << saved;
+  config::Win32ProfileFile ini(IniPath());
+  const auto mqtt = [&](const char* key) { return ini.Read("MQTT", key, "<missing>"); };
+  EXPECT_EQ(mqtt("Host"), "broker.plant");
+  EXPECT_EQ(mqtt("Port"), "1");
+  EXPECT_EQ(mqtt("User"), "reader");
+  EXPECT_EQ(mqtt("Tls"), "1");
+  EXPECT_EQ(config::OpenSecret(mqtt("PasswordSealed")), std::optional<std::string>("s3cret"));
+
+  ASSERT_NO_FATAL_FAILURE(Launch(kUnlocked));
+  ASSERT_TRUE(setup_.Open());
+  EXPECT_EQ(setup_.Text(kMqttHostId), u"broker.plant");
+  EXPECT_TRUE(setup_.Checked(kMqttTlsId));
+  EXPECT_EQ(setup_.Text(kMqttPasswordId), u"s3cret");
 }
 
 // --- The device search -------------------------------------------------------------
