@@ -160,7 +160,8 @@ bool Program::CreateWindows(int show) {
     ShowStartupError("Cannot create the settings dialog");
     return false;
   }
-  RestartBroker();
+  // Started when the dialog named the topic, unless it refused the name.
+  if (!broker_.Open()) RestartBroker();
   about_ = std::make_unique<ui::TAboutForm>(instance_, form_->Handle());
   if (!about_->Create()) {
     ShowStartupError("Cannot create the About box");
@@ -217,18 +218,16 @@ void Program::MqttChanged(const config::MqttSettings& /*mqtt*/) {
 void Program::RestartBroker() {
   const config::MqttSettings& mqtt = settings_.Mqtt();
   if (!mqtt.enabled || !items_) {
+    broker_root_.clear();
     broker_.Configure(std::nullopt);
     return;
   }
-  const std::string service = poll::ServiceName(ExecutablePath());
-  const std::string root = mqtt.topic_root.empty()
-                               ? config::DefaultTopicRoot(service, items_->Topic().Name())
-                               : mqtt.topic_root;
+  broker_root_ = mqtt.topic_root.empty() ? MqttDefaultTopicRoot() : mqtt.topic_root;
   mqtt::LinkOptions options;
   options.host = cp1251::ToUtf8(mqtt.host);
   options.port = mqtt.port;
-  options.client_id = cp1251::ToUtf8(
-      mqtt.client_id.empty() ? config::DefaultClientId(service, ComputerName()) : mqtt.client_id);
+  options.client_id =
+      cp1251::ToUtf8(mqtt.client_id.empty() ? MqttDefaultClientId() : mqtt.client_id);
   options.user = cp1251::ToUtf8(mqtt.user);
   // A password sealed by another user or on another computer does not
   // open: the broker then refuses the user, and the page says so.
@@ -237,8 +236,8 @@ void Program::RestartBroker() {
   options.ca_file = cp1251::ToUtf8(mqtt.ca_file);
   options.qos = mqtt.qos;
   options.buffer_messages = static_cast<std::size_t>(mqtt.buffer_messages);
-  options.status_topic = mqtt::ItemTopic(cp1251::ToUtf8(root), "status");
-  mqtt_readings_->SetTopicRoot(cp1251::ToUtf8(root));
+  options.status_topic = mqtt::ItemTopic(cp1251::ToUtf8(broker_root_), "status");
+  mqtt_readings_->SetTopicRoot(cp1251::ToUtf8(broker_root_));
   broker_.Configure(options);
 }
 
@@ -319,6 +318,27 @@ void Program::Warn(ui::SetupWarning warning) {
       {table ? ui::DialogButton{u"Cancel", IDCANCEL} : ui::DialogButton{u"OK", IDOK}}};
   ui::ShowMessageDialog(Owner(), u"Warning", cp1251::ToUtf16(ui::SetupWarningText(warning)),
                         ui::DialogIcon::kWarning, button);
+}
+
+std::string Program::MqttStateText() {
+  return mqtt::LinkStatusText(broker_.Status());
+}
+
+std::string Program::MqttDefaultClientId() {
+  return config::DefaultClientId(poll::ServiceName(ExecutablePath()), ComputerName());
+}
+
+std::string Program::MqttDefaultTopicRoot() {
+  return config::DefaultTopicRoot(poll::ServiceName(ExecutablePath()),
+                                  items_ ? items_->Topic().Name() : settings_.Topic());
+}
+
+void Program::TopicNamed() {
+  // At start the link starts once the dialog has set the names.
+  const config::MqttSettings& mqtt = settings_.Mqtt();
+  if (setup_ && mqtt.enabled && mqtt.topic_root.empty() && broker_root_ != MqttDefaultTopicRoot()) {
+    RestartBroker();
+  }
 }
 
 }  // namespace quorvel::app

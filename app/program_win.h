@@ -80,6 +80,10 @@ class Program final : public config::SettingsEffects,
   void ShowPortName(std::string_view name) override;
   void FillSensorList() override;
   void Warn(ui::SetupWarning warning) override;
+  std::string MqttStateText() override;
+  std::string MqttDefaultClientId() override;
+  std::string MqttDefaultTopicRoot() override;
+  void TopicNamed() override;
 
  private:
   bool StartDde();
@@ -126,6 +130,7 @@ class Program final : public config::SettingsEffects,
   Win32LocalTimeZone time_zone_;
   std::unique_ptr<poll::DdeQualityItems> quality_items_;
   mqtt::BrokerLink broker_;
+  std::string broker_root_;  // the topic root the link was started with
   std::unique_ptr<mqtt::MqttReadings> mqtt_readings_;
   std::unique_ptr<ui::TrayIcon> tray_;
   std::unique_ptr<ui::TSetupForm> setup_;

@@ -37,6 +37,7 @@ bool NameTopic(const config::Settings& settings, poll::DdeComponents& dde, Setup
     host.ReportError(*error);
     return false;
   }
+  host.TopicNamed();
   return true;
 }
 

@@ -35,6 +35,9 @@ class SetupFormHost {
   virtual std::string MqttStateText() { return {}; }
   virtual std::string MqttDefaultClientId() { return {}; }
   virtual std::string MqttDefaultTopicRoot() { return {}; }
+  // The DDE topic has its name from the settings (the default topic root
+  // follows it).
+  virtual void TopicNamed() {}
 };
 
 // The item names from the prefix, every value reset to " --.-"; then the

@@ -22,6 +22,8 @@
 #include "testkit/form_driver_win.h"
 #include "testkit/message_wait_win.h"
 #include "testkit/program_test_win.h"
+#include "testkit/setup_driver_win.h"
+#include "ui/setup_form_ids.h"
 
 namespace quorvel::testing {
 namespace {
@@ -246,6 +248,64 @@ TEST_F(MqttTest, TwoCopiesUnderTwoNamesFeedOneBroker) {
   EXPECT_EQ(plant2.WaitExit(), std::optional<DWORD>(0));
   EXPECT_TRUE(has("quorvel/Plant2/ZORVIK/status", "offline"));
   ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+}
+
+// TLS with the test authority connects; a certificate of another authority,
+// a wrong password, an unknown host and a port where no broker listens are
+// each refused in their own words on the settings page, while the bus is
+// polled on.
+TEST_F(MqttTest, TlsWorksAndEachRefusalIsToldInItsOwnWordsWhilePollingGoesOn) {
+  const std::optional<BrokerPorts> ports = ReadBrokerPorts();
+  ASSERT_TRUE(ports);
+  struct Case {
+    const char* what;
+    const char* host;
+    int port;
+    bool tls;
+    std::string ca_file;
+    std::string password;
+    const char* state;  // a part of the state line, UTF-8
+  };
+  const Case cases[] = {
+      {"TLS", "localhost", ports->tls, true, BrokerCaFile(), BrokerPassword(),
+       "подключено к брокеру"},
+      {"another authority", "localhost", ports->tls, true, BrokerOtherCaFile(), BrokerPassword(),
+       "сертификат брокера не подтверждён"},
+      {"wrong password", "127.0.0.1", ports->auth, false, "", "not the password",
+       "неверное имя пользователя или пароль"},
+      {"unknown host", "no-such-broker.invalid", ports->plain, false, "", "",
+       "неизвестный адрес брокера"},
+      {"no broker", "127.0.0.1", 1, false, "", "", "брокер не принимает подключения"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    config::Settings settings = WithBroker({{kGood, 3}});
+    config::MqttSettings mqtt = settings.Mqtt();
+    mqtt.host = c.host;
+    mqtt.port = c.port;
+    mqtt.tls = c.tls;
+    mqtt.ca_file = c.ca_file;
+    mqtt.user = BrokerUser();
+    mqtt.sealed_password = config::SealSecret(c.password).value_or("");
+    settings.SetMqtt(mqtt);
+    ASSERT_NO_FATAL_FAILURE(PrepareAndLaunch(settings, "/k"));
+    SetupDriver setup(form_);
+    ASSERT_TRUE(setup.Open());
+    const std::u16string state = Shown(c.state);
+    EXPECT_TRUE(remote::PumpUntil(
+        [&] { return setup.Text(ui::kMqttStateId).find(state) != std::u16string::npos; }, kWaitMs))
+        << remote::Utf8(setup.Text(ui::kMqttStateId));
+    setup.CloseBox();
+    ASSERT_TRUE(setup.WaitClosed());
+    // The bus is polled whatever the link does.
+    form_.PressStartStop();
+    ASSERT_TRUE(form_.WaitPolling(true));
+    const std::size_t asked = LoggedRequests(kGood).size();
+    EXPECT_TRUE(
+        remote::PumpUntil([&] { return LoggedRequests(kGood).size() >= asked + 5; }, kWaitMs));
+    ASSERT_TRUE(form_.StopPolling());
+    ASSERT_NO_FATAL_FAILURE(CloseAndExpectExit());
+  }
 }
 
 }  // namespace
