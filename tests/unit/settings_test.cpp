@@ -18,6 +18,13 @@ using testing::MemoryProfile;
 using Texts = std::vector<std::string>;
 
 constexpr std::string_view kSetup = "SetupForm";
+// Every key of the settings file, in the order it is read and written.
+const std::vector<std::string> kEveryKey = {
+    "Form1Top", "Form1Left", "StartUp",  "CheckBoxState2", "CheckBoxState3", "ComPort",
+    "Speed",    "Channel",   "TimeOut",  "TimeOutCycle",   "PaTchFile",      "Server",
+    "Item",     "ActivPage", "Trey",     "DemoteAfter",    "DemoteForMs",    "Enabled",
+    "Host",     "Port",      "ClientId", "User",           "PasswordSealed", "Tls",
+    "CaFile",   "TopicRoot", "Qos",      "BufferMessages"};
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
@@ -134,13 +141,7 @@ TEST_F(SettingsFileTest, NoFilesAtAllGiveTheDefaults) {
 
 TEST_F(SettingsFileTest, KeysAreReadInTheirOrder) {
   Read();
-  EXPECT_EQ(
-      profile.reads,
-      (Texts{"Form1Top", "Form1Left", "StartUp",  "CheckBoxState2", "CheckBoxState3", "ComPort",
-             "Speed",    "Channel",   "TimeOut",  "TimeOutCycle",   "PaTchFile",      "Server",
-             "Item",     "ActivPage", "Trey",     "DemoteAfter",    "DemoteForMs",    "Enabled",
-             "Host",     "Port",      "ClientId", "User",           "PasswordSealed", "Tls",
-             "CaFile",   "TopicRoot", "Qos",      "BufferMessages"}));
+  EXPECT_EQ(profile.reads, kEveryKey);
 }
 
 TEST_F(SettingsFileTest, NumericBoxesAreHeldInRange) {
@@ -363,13 +364,7 @@ TEST_F(SettingsFileTest, WriteIniWritesEveryKeyInOrderAndReadsBack) {
   settings.SetWorkbookPath("C:\\book.xls");
   settings.SetFormTop(-20);
   ASSERT_FALSE(WriteIni(profile, settings, "C:\\Q\\Quorvel.ini", 0, table_path));
-  EXPECT_EQ(
-      profile.writes,
-      (Texts{"Form1Top", "Form1Left", "StartUp",  "CheckBoxState2", "CheckBoxState3", "ComPort",
-             "Speed",    "Channel",   "TimeOut",  "TimeOutCycle",   "PaTchFile",      "Server",
-             "Item",     "ActivPage", "Trey",     "DemoteAfter",    "DemoteForMs",    "Enabled",
-             "Host",     "Port",      "ClientId", "User",           "PasswordSealed", "Tls",
-             "CaFile",   "TopicRoot", "Qos",      "BufferMessages"}));
+  EXPECT_EQ(profile.writes, kEveryKey);
   EXPECT_EQ(*profile.Get("FORM1", "Form1Top"), "-20");
   EXPECT_EQ(*profile.Get(kSetup, "CheckBoxState3"), "1");
   EXPECT_EQ(*profile.Get(kSetup, "StartUp"), "0");
