@@ -31,6 +31,13 @@ tools/winerun.sh --native build/native --sim "$bus" -- \
   build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
   --seconds "$seconds" --clients 10 | tr -d '\r'
 
+# The same bus with every reading published to the run's broker as well:
+# one sensor with MQTT off, on and with the broker stopped, the latency to a
+# subscriber, and the memory of a full outbox.
+tools/winerun.sh --native build/native --broker --sim "$bus" -- \
+  build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
+  --seconds "$seconds" --phases mqtt | tr -d '\r'
+
 # The same bus with every second device silent and a reply time-out of
 # 150 ms: the healthy devices' readings per second with demotion off, with
 # DemoteAfter=3, and with the healthy devices alone in the table.

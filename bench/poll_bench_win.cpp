@@ -4,11 +4,12 @@
 //
 //   PollBench.exe --baud B --sensor ADDR:CH --bus FIRST:DEVICES:CHANNELS
 //                 [--port N] [--seconds S] [--clients K] [--phases LIST]
-//                 [--silent ADDR,ADDR...]
+//                 [--silent ADDR,ADDR...] [--mqtt-buffer N]
 //
-// LIST is some of one,bus,wait,memory,silent (default all but silent, in
-// that order); silent needs --silent, the devices of the bus that the
-// simulator keeps silent.
+// LIST is some of one,bus,wait,memory,silent,mqtt (default all but silent
+// and mqtt, in that order); silent needs --silent, the devices of the bus
+// that the simulator keeps silent; mqtt needs the run's broker
+// (tools/winerun.sh --broker).
 // --sensor is a 'count' channel (its value goes up by one per request, so
 // each reading names the request it answers); --bus is DEVICES devices from
 // address FIRST with channels 1..CHANNELS each, DEVICES x CHANNELS = 500
@@ -60,6 +61,35 @@
 //   poll.healthy_ratio_demote_after_3_to_alone_B,
 //   poll.healthy_ratio_demotion_off_to_alone_B
 //                                     the second and the first over the third
+// and, with the readings published to the run's broker as well (QoS 1):
+//   poll.*_1_sensor_B_mqtt_off, ..._mqtt_on, ..._mqtt_broker_stopped
+//                                     the one-sensor figures above (readings,
+//                                     line ratio, processor times) with MQTT
+//                                     off, on, and on with the broker stopped
+//                                     once polling settled (started again
+//                                     after the measurement)
+//   poll.mqtt_line_ratio_on_to_off, poll.mqtt_line_ratio_broker_stopped_to_off
+//   poll.mqtt_latency_median_ms_B, poll.mqtt_latency_p99_ms_B
+//                                     in the mqtt_on run: from the reply's
+//                                     last byte (sent=) to a mosquitto_sub
+//                                     subscriber receiving the message (its
+//                                     own CLOCK_REALTIME receive time)
+//   poll.mqtt_peak_working_set_mb_500_sensors_outbox_empty, ..._full_N,
+//   poll.mqtt_bytes_per_queued_message,
+//   poll.mqtt_memory_mb_buffer_100000_extrapolated
+//                                     the 500 sensors back to back with
+//                                     BufferMessages=N (--mqtt-buffer, 3000
+//                                     unless given: it fills in under a
+//                                     minute): Quorvel.exe's peak
+//                                     working set connected with the box
+//                                     empty, then once the broker was stopped
+//                                     for N readings and a pass more (the box
+//                                     full); the growth per message, and what
+//                                     it makes of the default buffer
+//   poll.mqtt_peak_working_set_growth_kb_outbox_full_next_P_readings
+//                                     the growth over P more readings with
+//                                     the box full (the oldest dropped): what
+//                                     polling alone adds meanwhile
 //
 // Processor times are read from /proc through drive Z: (each thread's time
 // on a processor, in nanoseconds, from its schedstat): Wine gives no
@@ -75,6 +105,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -86,13 +117,15 @@
 
 #include "bus/crc16.h"
 #include "bus/frame.h"
+#include "config/mqtt_settings.h"
 #include "poll/poll_run.h"
+#include "runs/demo/advise_clients_win.h"
+#include "runs/demo/dde_links_win.h"
+#include "testkit/broker_win.h"
 #include "testkit/message_wait_win.h"
 #include "testkit/quorvel_remote_win.h"
 #include "tools/cli_options.h"
 #include "tools/console_lines.h"
-#include "runs/demo/advise_clients_win.h"
-#include "runs/demo/dde_links_win.h"
 
 namespace {
 
@@ -111,6 +144,7 @@ constexpr int kSilentTimeOutMs = 150;
 constexpr int kDemoteAfter = 3;
 // How often the simulator's log is read while waiting for the demotions.
 constexpr DWORD kLogLookMs = 100;
+constexpr double kMb = 1024.0 * 1024.0;
 
 struct Sensor {
   int address = 0;
@@ -130,6 +164,10 @@ struct Options {
   std::string client;
   std::string phases = "one,bus,wait,memory";
   std::vector<int> silent;  // addresses of the bus that never answer
+  // BufferMessages of the mqtt phase's memory run: 500 sensors at 19200
+  // bit/s give some 60 readings a second, so 3000 fill in under a minute
+  // where the default 100000 would take half an hour.
+  int mqtt_buffer = 3000;
 };
 
 void Print(const std::string& name, double value, const char* unit, const std::string& note = "") {
@@ -209,6 +247,21 @@ double UnixPeakResidentBytes(const std::string& pid) {
     return kb * 1024;
   }
   return 0;
+}
+
+// Handles messages until `done` holds, looking at it at most every
+// `every_ms`: for conditions that read a whole file.
+bool LookUntil(const std::function<bool()>& done, DWORD every_ms, DWORD timeout_ms) {
+  DWORD looked = 0;
+  bool held = false;
+  PumpUntil(
+      [&] {
+        if (::GetTickCount() - looked < every_ms) return false;
+        looked = ::GetTickCount();
+        return held = done();
+      },
+      timeout_ms);
+  return held;
 }
 
 // --- The simulator's log ---
@@ -414,6 +467,8 @@ class Phase {
   double elapsed() const { return elapsed_; }
   double cpu() const { return cpu_; }
   double server_cpu() const { return server_cpu_; }
+  // Updates received since Link, in the measured time or not.
+  std::size_t received() const { return received_; }
 
  private:
   const Options& o_;
@@ -441,21 +496,63 @@ std::vector<Sensor> BusSensors(const Options& o) {
   return sensors;
 }
 
-// Readings per second and their ratio to the line-rate limit.
-void PrintThroughput(const Options& o, const Phase& phase, const std::string& suffix) {
+// Readings per second and their ratio to the line-rate limit; returns the
+// ratio.
+double PrintThroughput(const Options& o, const Phase& phase, const std::string& suffix) {
   double line_seconds = 0;
   for (const Update& u : phase.updates()) {
     line_seconds += static_cast<double>(LineBytes(phase.sensors()[u.item], u.value)) * 10 / o.baud;
   }
   const double readings = static_cast<double>(phase.updates().size());
   const double rate = readings / phase.elapsed();
+  const double ratio = line_seconds / phase.elapsed();
   Print("poll.readings_per_s_" + suffix, rate, "1/s");
   Print("poll.line_limit_per_s_" + suffix, readings > 0 ? readings / line_seconds : 0, "1/s",
         std::to_string(o.baud) + "/10 / (request + reply bytes)");
-  Print("poll.line_ratio_" + suffix, line_seconds / phase.elapsed(), "ratio", "target >= 0.95");
+  Print("poll.line_ratio_" + suffix, ratio, "ratio", "target >= 0.95");
   Print("poll.cpu_per_reading_us_" + suffix, readings > 0 ? phase.cpu() / readings * 1e6 : 0, "us");
   Print("poll.wineserver_cpu_per_reading_us_" + suffix,
         readings > 0 ? phase.server_cpu() / readings * 1e6 : 0, "us");
+  return ratio;
+}
+
+// A 'count' value as it arrived: the request it names (nothing when it is
+// not a number) and when.
+struct Arrival {
+  std::optional<std::size_t> request;
+  double at = 0;
+};
+
+// The request a 'count' channel's value names: its number.
+std::optional<std::size_t> RequestOf(std::string_view value) {
+  std::size_t request = 0;
+  if (!ParseNumber(value, request)) return std::nullopt;
+  return request;
+}
+
+// Milliseconds from the simulator writing each request's reply to the
+// arrival of its value; fails naming `what` for arrivals the log has no
+// send time for.
+std::vector<double> Latencies(const Sensor& sensor, const std::vector<Arrival>& arrivals,
+                              const std::string& what) {
+  const std::vector<std::optional<double>> sent = SentTimes(sensor);
+  std::vector<double> latencies;
+  for (const Arrival& a : arrivals) {
+    if (!a.request || *a.request >= sent.size() || !sent[*a.request]) continue;
+    latencies.push_back((a.at - *sent[*a.request]) * 1e3);
+  }
+  if (latencies.size() < arrivals.size()) {
+    Fail(kProgram, std::to_string(arrivals.size() - latencies.size()) + " " + what +
+                       " had no send time in the simulator's log");
+  }
+  return latencies;
+}
+
+void PrintLatencies(const std::string& prefix, const std::string& b,
+                    const std::vector<double>& latencies, const std::string& median_note,
+                    const std::string& p99_note) {
+  Print(prefix + "_median_ms_" + b, Percentile(latencies, 0.5), "ms", median_note);
+  Print(prefix + "_p99_ms_" + b, Percentile(latencies, 0.99), "ms", p99_note);
 }
 
 bool BackToBackOneSensor(const Options& o) {
@@ -466,20 +563,10 @@ bool BackToBackOneSensor(const Options& o) {
   const std::string b = std::to_string(o.baud);
   PrintThroughput(o, phase, "1_sensor_" + b);
 
-  // Each value is the number of the request it answers.
-  const std::vector<std::optional<double>> sent = SentTimes(o.sensor);
-  std::vector<double> latencies;
-  for (const Update& u : phase.updates()) {
-    std::size_t request = 0;
-    if (!ParseNumber(u.value, request) || request >= sent.size() || !sent[request]) continue;
-    latencies.push_back((u.at - *sent[request]) * 1e3);
-  }
-  if (latencies.size() < phase.updates().size()) {
-    Fail(kProgram, std::to_string(phase.updates().size() - latencies.size()) +
-                       " readings had no send time in the simulator's log");
-  }
-  Print("poll.latency_median_ms_" + b, Percentile(latencies, 0.5), "ms", "target < 5 ms");
-  Print("poll.latency_p99_ms_" + b, Percentile(latencies, 0.99), "ms");
+  std::vector<Arrival> arrivals;
+  for (const Update& u : phase.updates()) arrivals.push_back({RequestOf(u.value), u.at});
+  const std::vector<double> latencies = Latencies(o.sensor, arrivals, "readings");
+  PrintLatencies("poll.latency", b, latencies, "target < 5 ms", "");
   return !latencies.empty();
 }
 
@@ -536,7 +623,6 @@ bool Memory(const Options& o) {
   ok = phase.Finish() && ok;
   if (!ok || !counted) return false;
   const std::string k = std::to_string(o.clients) + "_clients";
-  constexpr double kMb = 1024.0 * 1024.0;
   Print("poll.peak_working_set_mb_500_sensors_" + k,
         static_cast<double>(memory.PeakWorkingSetSize) / kMb, "MB");
   Print("poll.peak_pagefile_mb_500_sensors_" + k,
@@ -571,11 +657,8 @@ std::vector<Sensor> InterleavedSensors(const Options& o, bool with_silent) {
 // Waits until each silent device has been asked `times` more times than in
 // `before`, as the simulator's log tells.
 bool WaitAsked(const Options& o, const std::map<int, std::size_t>& before, std::size_t times) {
-  DWORD looked = 0;
-  return PumpUntil(
+  return LookUntil(
       [&] {
-        if (::GetTickCount() - looked < kLogLookMs) return false;
-        looked = ::GetTickCount();
         const std::map<int, std::size_t> now = RequestsByAddress();
         return std::all_of(o.silent.begin(), o.silent.end(), [&](int address) {
           const auto was = before.find(address);
@@ -583,7 +666,7 @@ bool WaitAsked(const Options& o, const std::map<int, std::size_t>& before, std::
           return is != now.end() && is->second >= (was == before.end() ? 0 : was->second) + times;
         });
       },
-      kProgramWaitMs);
+      kLogLookMs, kProgramWaitMs);
 }
 
 // Readings per second of the healthy devices, polled back to back with a
@@ -639,6 +722,240 @@ bool SilentDevices(const Options& o) {
   return true;
 }
 
+// --- Readings to the broker as well ---
+
+constexpr int kMqttQos = 1;
+constexpr int kDefaultBufferMessages = 100'000;
+// Readings polled with the box full after it was measured: what polling
+// alone adds meanwhile.
+constexpr std::size_t kFullCheckReadings = 1000;
+constexpr char kLatencySubscriber[] = "poll-bench-latency";
+// How often the subscriber's log (read whole) is looked at while waiting.
+constexpr DWORD kSubscriberLookMs = 100;
+
+// The run's broker on its plain listener.
+quorvel::config::MqttSettings BrokerMqtt(const quorvel::testing::BrokerPorts& ports,
+                                         int buffer_messages) {
+  quorvel::config::MqttSettings mqtt;
+  mqtt.enabled = true;
+  mqtt.host = "127.0.0.1";
+  mqtt.port = ports.plain;
+  mqtt.qos = kMqttQos;
+  mqtt.buffer_messages = buffer_messages;
+  return mqtt;
+}
+
+bool BrokerFailed(const std::string& what) {
+  Fail(kProgram, "mqtt: " + what + ": " + quorvel::testing::BrokerError());
+  return false;
+}
+
+// The topic of the phase's first sensor, as the program names it by default.
+std::string FirstSensorTopic(Phase& phase) {
+  return quorvel::config::DefaultTopicRoot("Quorvel", phase.settings().Topic()) + "/" +
+         phase.Items().front();
+}
+
+// The request a reading's message names: its "value" field.
+std::optional<std::size_t> MessageRequest(std::string_view payload) {
+  constexpr std::string_view kValue = "\"value\":";
+  const std::size_t at = payload.find(kValue);
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::size_t from = at + kValue.size();
+  return RequestOf(payload.substr(from, payload.find_first_of(",}", from) - from));
+}
+
+// The subscriber's first receipt of the message of each request from
+// `first` to `last`, once that of `last` has come; nothing when it did not
+// within kBrokerWaitMs.
+std::optional<std::map<std::size_t, double>> Receipts(const std::string& subscriber,
+                                                      std::size_t first, std::size_t last) {
+  std::map<std::size_t, double> receipts;
+  const bool arrived = LookUntil(
+      [&] {
+        receipts.clear();
+        for (const quorvel::testing::ReceivedMessage& m :
+             quorvel::testing::ReceivedMessages(subscriber)) {
+          // The broker's retained message of an earlier run, sent at the
+          // subscription.
+          if (m.retained) continue;
+          const std::optional<std::size_t> request = MessageRequest(m.payload);
+          if (request && *request >= first && *request <= last) {
+            receipts.emplace(*request, m.receive_unix_seconds);
+          }
+        }
+        return receipts.contains(last);
+      },
+      kSubscriberLookMs, quorvel::testing::kBrokerWaitMs);
+  if (!arrived) return std::nullopt;
+  return receipts;
+}
+
+// From the reply's last byte to the subscriber's receipt, for each reading
+// of the measured time; fails for readings no message of which came.
+std::vector<double> MqttLatencies(const Options& o, const Phase& phase,
+                                  const std::string& subscriber) {
+  std::vector<std::size_t> requests;
+  for (const Update& u : phase.updates()) {
+    if (const std::optional<std::size_t> request = RequestOf(u.value)) requests.push_back(*request);
+  }
+  if (requests.empty()) {
+    Fail(kProgram, "mqtt-on: no reading in the measured time");
+    return {};
+  }
+  const auto [first, last] = std::minmax_element(requests.begin(), requests.end());
+  const std::optional<std::map<std::size_t, double>> receipts = Receipts(subscriber, *first, *last);
+  if (!receipts) {
+    Fail(kProgram, "mqtt-on: subscriber " + subscriber +
+                       " did not receive the message of request " + std::to_string(*last) + " in " +
+                       std::to_string(quorvel::testing::kBrokerWaitMs / 1000) + " s");
+    return {};
+  }
+  std::vector<Arrival> arrivals;
+  for (const std::size_t request : requests) {
+    const auto receipt = receipts->find(request);
+    if (receipt != receipts->end()) arrivals.push_back({request, receipt->second});
+  }
+  if (arrivals.size() < requests.size()) {
+    Fail(kProgram, std::to_string(requests.size() - arrivals.size()) +
+                       " readings of the measured time reached no subscriber");
+  }
+  return Latencies(o.sensor, arrivals, "messages");
+}
+
+// Handles messages until the program has sent `count` updates since Link;
+// false when none came for kProgramWaitMs meanwhile.
+bool WaitUpdates(const Phase& phase, std::size_t count) {
+  while (phase.received() < count) {
+    const std::size_t seen = phase.received();
+    if (!PumpUntil([&] { return phase.received() > seen; }, kProgramWaitMs)) {
+      Fail(kProgram, "mqtt: no reading came for " + std::to_string(kProgramWaitMs / 1000) + " s, " +
+                         std::to_string(seen) + " of " + std::to_string(count));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool PeakWorkingSet(Phase& phase, double& bytes) {
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof memory;
+  if (!::GetProcessMemoryInfo(phase.quorvel().Process(), &memory, sizeof memory)) {
+    Fail(kProgram, "mqtt: GetProcessMemoryInfo failed");
+    return false;
+  }
+  bytes = static_cast<double>(memory.PeakWorkingSetSize);
+  return true;
+}
+
+// One sensor back to back, the readings published to the broker with MQTT
+// on: its line ratio; false when the run failed. With `stop_broker`
+// the broker is stopped once polling settled and started after the
+// measurement; otherwise a subscriber receives the messages, and the
+// latencies to it are printed.
+bool MqttOneSensor(const Options& o, const quorvel::testing::BrokerPorts& ports, bool stop_broker,
+                   double& ratio) {
+  const std::string name = stop_broker ? "broker_stopped" : "on";
+  Phase phase(o, "mqtt-" + name, {o.sensor}, /*interval_ms=*/0);
+  phase.settings().SetMqtt(BrokerMqtt(ports, kDefaultBufferMessages));
+  if (!stop_broker &&
+      !quorvel::testing::Subscribe(kLatencySubscriber, FirstSensorTopic(phase), kMqttQos,
+                                   /*persistent_session=*/false)) {
+    return BrokerFailed("the subscriber did not subscribe");
+  }
+  bool ok = phase.Start() && phase.Link() && phase.StartPolling();
+  bool away = false;
+  if (ok && stop_broker) ok = (away = quorvel::testing::StopBroker()) || BrokerFailed("stop");
+  ok = ok && phase.Measure();
+  std::vector<double> latencies;
+  if (ok && !stop_broker) latencies = MqttLatencies(o, phase, kLatencySubscriber);
+  if (away && !quorvel::testing::StartBroker()) ok = BrokerFailed("start");
+  ok = phase.Finish() && ok;
+  if (!stop_broker && !quorvel::testing::Unsubscribe(kLatencySubscriber)) {
+    ok = BrokerFailed("the subscriber did not end");
+  }
+  if (!ok) return false;
+  const std::string b = std::to_string(o.baud);
+  ratio = PrintThroughput(o, phase, "1_sensor_" + b + "_mqtt_" + name);
+  if (!stop_broker) {
+    PrintLatencies("poll.mqtt_latency", b, latencies,
+                   "reply's last byte to the subscriber's receipt, QoS " +
+                       std::to_string(kMqttQos) + "; target <= 5 ms",
+                   "target <= 20 ms");
+    return !latencies.empty();
+  }
+  return true;
+}
+
+// The 500 sensors back to back with a small outbox: the peak working set
+// connected with the box empty, then with the broker stopped until the box
+// is full.
+bool MqttMemory(const Options& o, const quorvel::testing::BrokerPorts& ports) {
+  Phase phase(o, "mqtt-memory", BusSensors(o), /*interval_ms=*/0);
+  phase.settings().SetMqtt(BrokerMqtt(ports, o.mqtt_buffer));
+  const std::size_t pass = phase.sensors().size();
+  // Two passes polled and published: what polling and the link hold is
+  // there, and the broker has taken every message.
+  double empty = 0, full = 0, later = 0;
+  bool ok = phase.Start() && phase.Link() && phase.StartPolling() && WaitUpdates(phase, 2 * pass) &&
+            PeakWorkingSet(phase, empty);
+  bool away = false;
+  if (ok) ok = (away = quorvel::testing::StopBroker()) || BrokerFailed("stop");
+  // From here every reading waits in the box; a pass more than it holds
+  // covers those the link took while it still thought itself connected.
+  const std::size_t stopped_at = phase.received();
+  const std::size_t full_at = stopped_at + static_cast<std::size_t>(o.mqtt_buffer) + pass;
+  ok = ok && WaitUpdates(phase, full_at) && PeakWorkingSet(phase, full);
+  ok = ok && WaitUpdates(phase, full_at + kFullCheckReadings) && PeakWorkingSet(phase, later);
+  if (away && !quorvel::testing::StartBroker()) ok = BrokerFailed("start");
+  ok = phase.Finish() && ok;
+  if (!ok) return false;
+  const std::string set = std::to_string(pass) + "_sensors";
+  const std::string small = std::to_string(o.mqtt_buffer);
+  const double per_message = (full - empty) / o.mqtt_buffer;
+  Print("poll.mqtt_peak_working_set_mb_" + set + "_outbox_empty", empty / kMb, "MB",
+        "connected, after two passes");
+  Print("poll.mqtt_peak_working_set_mb_" + set + "_outbox_full_" + small, full / kMb, "MB",
+        "BufferMessages=" + small + ", the broker stopped for " +
+            std::to_string(full_at - stopped_at) + " readings");
+  Print("poll.mqtt_peak_working_set_growth_kb_outbox_full_next_" +
+            std::to_string(kFullCheckReadings) + "_readings",
+        (later - full) / 1024, "kB", "the box full, its oldest dropped");
+  Print("poll.mqtt_bytes_per_queued_message", per_message, "B", "(full - empty) / " + small);
+  Print("poll.mqtt_memory_mb_buffer_" + std::to_string(kDefaultBufferMessages) + "_extrapolated",
+        (empty + per_message * kDefaultBufferMessages) / kMb, "MB",
+        "extrapolated, not measured: empty + " + std::to_string(kDefaultBufferMessages) +
+            " x bytes per queued message");
+  return true;
+}
+
+bool MqttPhases(const Options& o) {
+  const std::optional<quorvel::testing::BrokerPorts> ports = quorvel::testing::ReadBrokerPorts();
+  if (!ports) {
+    Fail(kProgram, "mqtt: no broker's ports: run this program through tools/winerun.sh --broker");
+    return false;
+  }
+  Phase off(o, "mqtt-off", {o.sensor}, /*interval_ms=*/0);
+  bool off_ok = off.Start() && off.Link() && off.StartPolling() && off.Measure();
+  off_ok = off.Finish() && off_ok;
+  double off_ratio = 0, on_ratio = 0, stopped_ratio = 0;
+  if (off_ok) {
+    off_ratio = PrintThroughput(o, off, "1_sensor_" + std::to_string(o.baud) + "_mqtt_off");
+  }
+  const bool on_ok = MqttOneSensor(o, *ports, /*stop_broker=*/false, on_ratio);
+  const bool stopped_ok = MqttOneSensor(o, *ports, /*stop_broker=*/true, stopped_ratio);
+  if (off_ok && off_ratio > 0) {
+    if (on_ok) {
+      Print("poll.mqtt_line_ratio_on_to_off", on_ratio / off_ratio, "ratio", "target >= 0.98");
+    }
+    if (stopped_ok) {
+      Print("poll.mqtt_line_ratio_broker_stopped_to_off", stopped_ratio / off_ratio, "ratio");
+    }
+  }
+  const bool ok = off_ok && on_ok && stopped_ok;
+  return MqttMemory(o, *ports) && ok;
+}
+
 // "ADDR,ADDR,...": addresses of the bus.
 bool ParseSilent(std::string_view text, Options& o) {
   o.silent.clear();
@@ -679,6 +996,7 @@ int main(int argc, char** argv) {
       .Value("--sensor", [&](std::string_view value) { return ParseSensor(value, o.sensor); })
       .Value("--bus", [&](std::string_view value) { return ParseBus(value, o); })
       .Value("--silent", [&](std::string_view value) { return ParseSilent(value, o); })
+      .Number("--mqtt-buffer", o.mqtt_buffer, [](int n) { return n > 0; })
       .Text("--phases", o.phases);
   if (const Refusal<char> refused = line.Walk(argc, argv)) {
     SayBadArgument(kProgram, refused, "poll_bench_win.cpp");
@@ -697,5 +1015,6 @@ int main(int argc, char** argv) {
   if (chosen("wait")) ok = Waiting(o) && ok;
   if (chosen("memory")) ok = Memory(o) && ok;
   if (chosen("silent")) ok = SilentDevices(o) && ok;
+  if (chosen("mqtt")) ok = MqttPhases(o) && ok;
   return ok ? 0 : 1;
 }
