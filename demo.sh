@@ -57,5 +57,5 @@ tools/winerun.sh --native build/native --locale ru_RU.UTF-8 --sim "$bus" -- \
 if [ -n "$screenshot" ] && [ -f "$screenshot" ]; then
   echo "The splash at start: build/demo/quorvel-splash.png"
   echo "The main window as it was after $seconds seconds: ${screenshot#"$PWD"/}"
-  echo "The settings dialog's pages: build/demo/setup-general.png, setup-exchange.png, setup-dde.png"
+  echo "The settings dialog's pages: build/demo/setup-general.png, setup-exchange.png, setup-dde.png, setup-more.png"
 fi

@@ -107,6 +107,10 @@ class BrokerLink::Session : public std::enable_shared_from_this<BrokerLink::Sess
   std::optional<Refusal> SetUp() {
     mosquitto_threaded_set(mosq_, true);
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // No limit of the library's own: the window here is the limit. The
+    // library's count of messages in flight can come out wrong over a
+    // reconnection and then holds the last messages back for good.
+    mosquitto_max_inflight_messages_set(mosq_, 0);
     mosquitto_connect_callback_set(mosq_, &Session::OnConnect);
     mosquitto_disconnect_callback_set(mosq_, &Session::OnDisconnect);
     mosquitto_publish_callback_set(mosq_, &Session::OnPublish);
@@ -157,11 +161,15 @@ class BrokerLink::Session : public std::enable_shared_from_this<BrokerLink::Sess
         tls_failure_ = false;
         verify_failure_ = false;
         connack_ = -1;
+        accepted_ = false;
         was_connected_ = false;
       }
       int rc = mosquitto_connect(mosq_, options_.host.c_str(), options_.port, kKeepAliveSeconds);
       const int connect_errno = rc == MOSQ_ERR_ERRNO ? errno : 0;
-      while (rc == MOSQ_ERR_SUCCESS && !Stopping()) rc = mosquitto_loop(mosq_, kLoopMs, 1);
+      while (rc == MOSQ_ERR_SUCCESS && !Stopping()) {
+        rc = mosquitto_loop(mosq_, kLoopMs, 1);
+        OpenToSender();
+      }
       if (rc == MOSQ_ERR_SUCCESS) break;  // the link is to end
       {
         std::lock_guard lock(mutex_);
@@ -178,6 +186,18 @@ class BrokerLink::Session : public std::enable_shared_from_this<BrokerLink::Sess
     SayGoodbye();
     std::lock_guard lock(mutex_);
     network_done_ = true;
+    wake_.notify_all();
+  }
+
+  // The pass of the loop that took the broker's CONNACK has also queued the
+  // messages sent again from the connection before: the new ones follow.
+  void OpenToSender() {
+    {
+      std::lock_guard lock(mutex_);
+      if (!accepted_) return;
+      accepted_ = false;
+      connected_ = true;
+    }
     wake_.notify_all();
   }
 
@@ -257,7 +277,7 @@ class BrokerLink::Session : public std::enable_shared_from_this<BrokerLink::Sess
       std::lock_guard lock(s.mutex_);
       s.connack_ = rc;
       if (rc != 0) return;
-      s.connected_ = true;
+      s.accepted_ = true;
       s.was_connected_ = true;
       s.status_.phase = LinkPhase::kConnected;
       s.status_.refusal = Refusal::kNone;
@@ -271,13 +291,13 @@ class BrokerLink::Session : public std::enable_shared_from_this<BrokerLink::Sess
       std::lock_guard lock(s.mutex_);
       --s.in_flight_;
     }
-    s.wake_.notify_all();
   }
 
   static void OnDisconnect(mosquitto*, void* user, int) {
     Session& s = Of(user);
     std::lock_guard lock(s.mutex_);
     s.connected_ = false;
+    s.accepted_ = false;
   }
 
   static void OnPublish(mosquitto*, void* user, int mid) {
@@ -315,6 +335,7 @@ class BrokerLink::Session : public std::enable_shared_from_this<BrokerLink::Sess
   int in_flight_ = 0;
   int goodbye_mid_ = 0;
   int connack_ = -1;
+  bool accepted_ = false;  // CONNACK said yes; the sender not told yet
   bool connected_ = false;
   bool was_connected_ = false;
   bool tls_failure_ = false;

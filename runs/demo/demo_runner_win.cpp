@@ -21,7 +21,7 @@
 // or the run is stopped. With --setup-screenshots (and --seconds) it also
 // opens the settings dialog once polling has stopped and saves a picture of
 // each of its pages in DIR: setup-general.png, setup-exchange.png,
-// setup-dde.png. --splash-screenshot saves a picture of the splash that
+// setup-dde.png, setup-more.png. --splash-screenshot saves a picture of the splash that
 // shows while the program starts.
 // Exit codes: 0 done, 1 a step failed, 2 bad command line.
 #include <windows.h>
@@ -38,13 +38,13 @@
 
 #include "base/cp1251.h"
 #include "poll/dde_server.h"
+#include "runs/demo/dde_links_win.h"
+#include "runs/demo/png_file.h"
+#include "runs/demo/screenshot_win.h"
 #include "testkit/message_wait_win.h"
 #include "testkit/quorvel_remote_win.h"
 #include "tools/clock_text.h"
 #include "tools/console_lines.h"
-#include "runs/demo/dde_links_win.h"
-#include "runs/demo/png_file.h"
-#include "runs/demo/screenshot_win.h"
 #include "tools/poll_options.h"
 #include "ui/main_form_ids.h"
 #include "ui/setup_form_ids.h"
@@ -153,7 +153,7 @@ bool SaveSetupScreenshots(const RemoteQuorvel& quorvel, const std::string& folde
     return false;
   }
   const HWND tabs = ::GetDlgItem(dialog, quorvel::ui::kRzPageControl1Id);
-  const char* const names[] = {"general", "exchange", "dde"};
+  const char* const names[] = {"general", "exchange", "dde", "more"};
   bool ok = true;
   for (int tab = 0; tab < static_cast<int>(std::size(names)) && ok; ++tab) {
     // The tabs answer the arrow keys as a user's keyboard would press them.

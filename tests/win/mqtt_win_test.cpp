@@ -79,6 +79,23 @@ double UnixSeconds(const std::string& iso) {
   return static_cast<double>(ticks - 116'444'736'000'000'000ULL) / 1e7;
 }
 
+// The times of the readings received, around the gaps between them, for a
+// failure's message.
+std::string Diagnosis(const std::vector<ReceivedMessage>& messages, double stopped) {
+  std::string text = "broker stopped at " + std::to_string(stopped) + "; received:";
+  std::string previous;
+  for (const ReceivedMessage& m : messages) {
+    const std::string time = TimeOf(m.payload);
+    if (!previous.empty() && UnixSeconds(time) - UnixSeconds(previous) > 0.1) {
+      text += "\n  gap " + previous + " .. " + time + " (received at " +
+              std::to_string(m.receive_unix_seconds) + ")";
+    }
+    if (time < previous) text += "\n  back to " + time;
+    previous = std::max(previous, time);
+  }
+  return text + "\n  " + std::to_string(messages.size()) + " messages, last " + previous;
+}
+
 class MqttTest : public ProgramTest {
  protected:
   // The bus's settings with the broker on the plain listener, QoS 1.
@@ -186,7 +203,8 @@ TEST_F(MqttTest, ABrokerAwayForTenSecondsCostsNoReadingAndNoPollRate) {
         for (const ReceivedMessage& m : LiveOn("kept", good)) times.insert(TimeOf(m.payload));
         return times.size() >= asked;
       },
-      kWaitMs));
+      kWaitMs))
+      << Diagnosis(LiveOn("kept", good), stopped);
   std::vector<std::string> first_seen;
   for (const ReceivedMessage& m : LiveOn("kept", good)) {
     const std::string time = TimeOf(m.payload);
