@@ -14,7 +14,7 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 std::string Hex(const BYTE* bytes, DWORD size) {
   std::string text;
-  text.reserve(size * 2u);
+  text.reserve(static_cast<std::size_t>(size) * 2u);
   for (DWORD i = 0; i < size; ++i) {
     text.push_back(kHexDigits[bytes[i] >> 4]);
     text.push_back(kHexDigits[bytes[i] & 0x0F]);

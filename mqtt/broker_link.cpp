@@ -349,7 +349,11 @@ class BrokerLink::Session : public std::enable_shared_from_this<BrokerLink::Sess
 BrokerLink::BrokerLink() = default;
 
 BrokerLink::~BrokerLink() {
-  Configure(std::nullopt);
+  try {
+    Configure(std::nullopt);
+  } catch (...) {
+    // A thread that could not be joined: the process is ending with it.
+  }
 }
 
 void BrokerLink::Configure(const std::optional<LinkOptions>& options) {

@@ -132,9 +132,10 @@ std::optional<ReceivedMessage> ParseReceived(std::string_view line) {
 }  // namespace
 
 std::optional<BrokerPorts> ReadBrokerPorts() {
-  BrokerPorts ports{std::atoi(Setting("ports", "plain").c_str()),
-                    std::atoi(Setting("ports", "auth").c_str()),
-                    std::atoi(Setting("ports", "tls").c_str())};
+  const auto port = [](const char* name) {
+    return static_cast<int>(std::strtol(Setting("ports", name).c_str(), nullptr, 10));
+  };
+  BrokerPorts ports{port("plain"), port("auth"), port("tls")};
   if (ports.plain <= 0 || ports.auth <= 0 || ports.tls <= 0) return std::nullopt;
   return ports;
 }

@@ -44,7 +44,7 @@ TEST(ReadingPayload, EveryFieldOfAGoodAndAFailedReading) {
             R"({"value":null,"text":")" + cp1251::ToUtf8(bus::StatusText(9)) +
                 R"(","quality":"NO_REPLY","time":"2026-12-09T22:25:17.123Z",)"
                 R"("device":250,"channel":12})");
-  EXPECT_NE(ReadingPayload(failed, "NO_REPLY").find("\xD0"), std::string::npos)
+  EXPECT_NE(ReadingPayload(failed, "NO_REPLY").find('\xD0'), std::string::npos)
       << "the Russian text in UTF-8";
 
   // A good reply's field that is no number; a text that JSON must escape.

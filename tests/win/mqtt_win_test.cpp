@@ -47,6 +47,7 @@ std::vector<ReceivedMessage> LiveOn(const std::string& subscriber, const std::st
 
 std::vector<std::string> Payloads(const std::vector<ReceivedMessage>& messages) {
   std::vector<std::string> payloads;
+  payloads.reserve(messages.size());
   for (const ReceivedMessage& m : messages) payloads.push_back(m.payload);
   return payloads;
 }
@@ -87,8 +88,8 @@ std::string Diagnosis(const std::vector<ReceivedMessage>& messages, double stopp
   for (const ReceivedMessage& m : messages) {
     const std::string time = TimeOf(m.payload);
     if (!previous.empty() && UnixSeconds(time) - UnixSeconds(previous) > 0.1) {
-      text += "\n  gap " + previous + " .. " + time + " (received at " +
-              std::to_string(m.receive_unix_seconds) + ")";
+      text.append("\n  gap ").append(previous).append(" .. ").append(time);
+      text.append(" (received at ").append(std::to_string(m.receive_unix_seconds)).append(")");
     }
     if (time < previous) text += "\n  back to " + time;
     previous = std::max(previous, time);
