@@ -31,7 +31,9 @@ struct MqttSettings {
 
 inline constexpr Range kMqttPortRange{1, 65'535};
 inline constexpr Range kMqttQosRange{0, 1};
-inline constexpr Range kMqttBufferRange{1, 10'000'000};
+// About 300 bytes a message: a million is some 300 MB, as much as a plant PC
+// should give a broker that is away.
+inline constexpr Range kMqttBufferRange{1, 1'000'000};
 
 // The service name, "-", the computer name: unique for every copy of the
 // program on every computer that feeds one broker.

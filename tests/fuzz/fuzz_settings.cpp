@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(settings.table().RowCount() == settings.SensorCount() + 1);
   const quorvel::config::MqttSettings& mqtt = settings.Mqtt();
   Check(mqtt.port >= 1 && mqtt.port <= 65'535 && (mqtt.qos == 0 || mqtt.qos == 1));
-  Check(mqtt.buffer_messages >= 1 && mqtt.buffer_messages <= 10'000'000);
+  Check(mqtt.buffer_messages >= 1 && mqtt.buffer_messages <= 1'000'000);
 
   MemoryProfile written;
   Check(!WriteIni(written, settings, "fuzz.ini", 0, kNoTable));

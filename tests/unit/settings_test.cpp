@@ -220,6 +220,7 @@ TEST_F(SettingsFileTest, TheMqttSectionReadsWritesAndTellsTheChange) {
                                   {"Port", "65536"},
                                   {"Qos", "2"},
                                   {"BufferMessages", "0"},
+                                  {"BufferMessages", "1000001"},
                                   {"Port", "x"}}) {
     Settings fresh;
     profile.Set("MQTT", key, text);
