@@ -206,7 +206,10 @@ bool RemoteQuorvel::Launch(const std::string& folder, std::string_view arguments
 
 bool RemoteQuorvel::Start(const std::string& folder, std::string_view arguments, std::string* error,
                           std::string_view file_name) {
-  if (!Launch(folder, arguments, error, file_name)) return false;
+  return Launch(folder, arguments, error, file_name) && WaitStarted(error);
+}
+
+bool RemoteQuorvel::WaitStarted(std::string* error) {
   const bool ready = PumpUntil(
       [&] {
         if (!Running()) return true;

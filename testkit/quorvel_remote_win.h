@@ -96,6 +96,8 @@ class RemoteQuorvel {
   // before the main window shows (the splash, a refused start).
   bool Launch(const std::string& folder, std::string_view arguments, std::string* error,
               std::string_view file_name = "Quorvel.exe");
+  // After a Launch: waits as Start does.
+  bool WaitStarted(std::string* error);
 
   DWORD Pid() const { return pid_; }
   HANDLE Process() const { return process_; }
