@@ -366,15 +366,8 @@ class Phase {
 
   // Starts the program, idle, and finds its Unix process.
   bool Start() {
-    std::string error;
-    const std::string folder =
-        WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-" + name_ + "\\";
-    if (!PrepareFolder(o_.program, folder, settings_, &error) ||
-        !quorvel_.Start(folder, /*arguments=*/"", &error)) {
-      Fail(kProgram, name_ + ": " + error);
-      return false;
-    }
-    const std::string needle = folder + "Quorvel.exe";
+    if (!Launch() || !WaitStarted()) return false;
+    const std::string needle = Folder() + "Quorvel.exe";
     PumpUntil([&] { return !(unix_pid_ = FindUnixPid(needle)).empty(); }, kProgramWaitMs);
     if (unix_pid_.empty()) {
       Fail(kProgram, name_ + ": the Unix process of Quorvel.exe was not found");
@@ -402,12 +395,16 @@ class Phase {
     return true;
   }
 
+  // The phase's folder in the run, with its program and files.
+  std::string Folder() const {
+    return WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-" + name_ + "\\";
+  }
+
   // Starts the program and returns at once: what happens before its main
   // window shows is measured.
   bool Launch() {
     std::string error;
-    const std::string folder =
-        WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-" + name_ + "\\";
+    const std::string folder = Folder();
     if (!PrepareFolder(o_.program, folder, settings_, &error)) {
       Fail(kProgram, name_ + ": " + error);
       return false;
@@ -677,7 +674,7 @@ bool Memory(const Options& o) {
   Phase phase(o, "memory", BusSensors(o), /*interval_ms=*/0);
   if (!phase.Start()) return false;
   const std::vector<std::string> items = phase.Items();
-  const std::string folder = WindowsPathOf(std::getenv("QUORVEL_RUN")) + "\\poll-bench-memory\\";
+  const std::string folder = phase.Folder();
   AdviseClients clients;
   std::string error;
   bool ok = clients.Start(o.client, folder, "Quorvel", "ZORVIK", items, o.clients, &error) &&

@@ -90,16 +90,6 @@ bool MakeString(DWORD instance, const std::string& text, DdeString& out, std::st
   return true;
 }
 
-// Whether the server is still in the conversation. Under Wine a server that
-// ended brings no XTYP_DISCONNECT while no transaction is pending, and one
-// that died has no window left.
-bool Connected(HCONV conversation) {
-  CONVINFO info{};
-  info.cb = sizeof info;
-  if (::DdeQueryConvInfo(conversation, QID_SYNC, &info) == 0) return false;
-  return (info.wStatus & ST_CONNECTED) != 0 && ::IsWindow(info.hwndPartner);
-}
-
 }  // namespace
 
 DdeLinks::DdeLinks(std::unique_ptr<State> state) : state_(std::move(state)) {
@@ -173,7 +163,7 @@ bool DdeLinks::Link(const std::vector<std::string>& items, std::string* error) {
 bool DdeLinks::Unlink() {
   State& s = *state_;
   if (!s.conversation) return true;
-  if (!Connected(s.conversation.get())) {
+  if (!dde::Connected(s.conversation.get())) {
     // The links went with the server; only the handle is left to free.
     s.conversation.reset();
     return false;

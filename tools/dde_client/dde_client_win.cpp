@@ -298,16 +298,6 @@ int StopLinks(DWORD instance, const Options& options, Session& session,
   return rc;
 }
 
-// Whether the server is still in the conversation. Under Wine a server that
-// ends it (DdeDisconnect, DdeUninitialize) brings the client no XTYP_DISCONNECT
-// while no transaction is pending: the conversation only stops being
-// connected. A server that died has no window left.
-bool Connected(HCONV conversation) {
-  CONVINFO info{};
-  info.cb = sizeof info;
-  if (::DdeQueryConvInfo(conversation, QID_SYNC, &info) == 0) return false;
-  return (info.wStatus & ST_CONNECTED) != 0 && ::IsWindow(info.hwndPartner);
-}
 
 // Messages are handled (and with them the updates) until the run ends.
 void WaitForUpdates(const Options& options, AdviseState& state) {

@@ -59,4 +59,11 @@ void FinishRequest() {
   }
 }
 
+bool Connected(HCONV conversation) {
+  CONVINFO info{};
+  info.cb = sizeof info;
+  if (::DdeQueryConvInfo(conversation, QID_SYNC, &info) == 0) return false;
+  return (info.wStatus & ST_CONNECTED) != 0 && ::IsWindow(info.hwndPartner);
+}
+
 }  // namespace quorvel::tools::dde

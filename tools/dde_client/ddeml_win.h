@@ -20,6 +20,12 @@ using DdeData = UniqueDdeData;
 // "DMLERR_NOTPROCESSED" for 0x4009, "DMLERR_UNKNOWN" for a code not listed.
 const char* DmlErrorName(UINT error);
 
+// Whether the server is still in the conversation. Under Wine a server that
+// ends it (DdeDisconnect, DdeUninitialize) brings the client no XTYP_DISCONNECT
+// while no transaction is pending: the conversation only stops being
+// connected. A server that died has no window left.
+bool Connected(HCONV conversation);
+
 // Dispatches every message waiting for the thread. DDEML talks through
 // window messages, which must not stay queued from one transaction to the
 // next (see FinishRequest), so this runs after every transaction. Returns
