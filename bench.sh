@@ -20,16 +20,26 @@ done
 # burst of all 500 items to one client.
 tools/winerun.sh --native build/native -- build/win/bench/DdeBench.exe | tr -d '\r'
 
-# Quorvel.exe polling at 19200 bit/s, driven from outside: one 'count'
-# sensor (each value names its request) and 500 sensors on 20 devices.
-bus="--port @RUN@/ports/COM3 --baud 19200 --device 1 --channel 1=count"
-for device in $(seq 11 30); do
-  bus+=" --device $device"
-  for channel in $(seq 1 25); do bus+=" --channel $channel=23.45"; done
+# Quorvel.exe polling at 9600 and 19200 bit/s, driven from outside: one
+# 'count' sensor (each value names its request) and 500 sensors on 20
+# devices; each figure beside the same figure of the plain design (a wait
+# that looks at the port without pause, the clients told of a reading before
+# the next request is written).
+bus_at() {
+  bus="--port @RUN@/ports/COM3 --baud $1 --device 1 --channel 1=count"
+  for device in $(seq 11 30); do
+    bus+=" --device $device"
+    for channel in $(seq 1 25); do bus+=" --channel $channel=23.45"; done
+  done
+}
+for baud in 9600 19200; do
+  bus_at "$baud"
+  phases=one,bus
+  [ "$baud" = 19200 ] && phases=one,bus,wait,start,memory
+  tools/winerun.sh --native build/native --sim "$bus" -- \
+    build/win/bench/PollBench.exe --port 3 --baud "$baud" --sensor 1:1 --bus 11:20:25 \
+    --seconds "$seconds" --clients 10 --phases "$phases" --plain | tr -d '\r'
 done
-tools/winerun.sh --native build/native --sim "$bus" -- \
-  build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
-  --seconds "$seconds" --clients 10 | tr -d '\r'
 
 # The same bus with every reading published to the run's broker as well:
 # one sensor with MQTT off, on and with the broker stopped, the latency to a

@@ -86,6 +86,7 @@ Program::~Program() {
   mqtt_readings_.reset();
   quality_items_.reset();
   value_items_.reset();
+  announcements_.reset();
   items_.reset();
   bus_.ClosePorts();
   if (forms_added_) {
@@ -138,6 +139,8 @@ bool Program::CreateWindows(int show) {
   }
   // The window's creation handler has run: now its DDE items.
   items_ = std::make_unique<poll::DdeComponents>(dde_->Manager(), main_form_);
+  announcements_ = std::make_unique<poll::DdeAnnouncements>(dde_->Manager());
+  sinks_.Add(*announcements_);
   value_items_ = std::make_unique<poll::DdeValueItems>(*items_);
   sinks_.Add(*value_items_);
   quality_items_ = std::make_unique<poll::DdeQualityItems>(*items_, time_zone_);

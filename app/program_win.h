@@ -18,6 +18,7 @@
 #include "config/settings.h"
 #include "mqtt/broker_link.h"
 #include "mqtt/mqtt_readings.h"
+#include "poll/dde_announcements.h"
 #include "poll/dde_components.h"
 #include "poll/dde_quality_items.h"
 #include "poll/dde_server_win.h"
@@ -126,6 +127,7 @@ class Program final : public config::SettingsEffects,
   std::unique_ptr<ui::MainPaneSink> panes_;
   std::unique_ptr<poll::PollRun> poll_;
   std::unique_ptr<poll::DdeComponents> items_;
+  std::unique_ptr<poll::DdeAnnouncements> announcements_;
   std::unique_ptr<poll::DdeValueItems> value_items_;
   Win32LocalTimeZone time_zone_;
   std::unique_ptr<poll::DdeQualityItems> quality_items_;

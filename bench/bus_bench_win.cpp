@@ -3,12 +3,13 @@
 //
 //   BusBench.exe --port N --baud B --good ADDR --silent ADDR [--seconds S]
 //
-// For each way of waiting between reads (sleeping in the message wait, as
-// the program does, and spinning, for comparison) it polls one sensor back
-// to back and then a silent device, and prints:
-//   bus.line_ratio_B[_spin]       readings per second / the line-rate limit
-//   bus.cpu_per_reading_B[_spin]  processor seconds per reading
-//   bus.wait_cpu_B[_spin]         processor seconds per second of waiting
+// For each way of waiting between reads (woken by the bytes' arrival, as the
+// program does; sleeping a tick at a time, as it did; and spinning, the
+// plain design, for comparison) it polls one sensor back to back and then a
+// silent device, and prints:
+//   bus.line_ratio_B[_tick|_spin]       readings per second / the line-rate limit
+//   bus.cpu_per_reading_B[_tick|_spin]  processor seconds per reading
+//   bus.wait_cpu_B[_tick|_spin]         processor seconds per second of waiting
 //   bus.idle_cpu_B                the same while the program only sleeps: what
 //                                 the Wine environment costs anyway
 // Processor time counts this process and the wineserver (whose pid comes in
@@ -32,17 +33,6 @@ namespace {
 
 using namespace quorvel::bus;
 using namespace quorvel::tools;
-
-// The wait between reads never sleeps, as a pump that only peeks would.
-class SpinningPump final : public MessagePump {
- public:
-  explicit SpinningPump(MessagePump& real) : real_(real) {}
-  void ProcessMessages() override { real_.ProcessMessages(); }
-  void Idle(std::int64_t /*max_ns*/) override {}
-
- private:
-  MessagePump& real_;
-};
 
 double FileTimeSeconds(const FILETIME& t) {
   return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) * 1e-7;
@@ -149,9 +139,11 @@ int main(int argc, char** argv) {
           (CpuSeconds() - cpu_start) / ((clock.NowNs() - start) * 1e-9), "s/s");
   }
   Win32MessagePump pump;
-  SpinningPump spinning(pump);
-  for (bool spin : {false, true}) {
-    MoreCOM bus(driver, clock, spin ? static_cast<MessagePump&>(spinning) : pump);
+  const std::pair<ReplyWait, const char*> waits[] = {
+      {ReplyWait::kArrival, ""}, {ReplyWait::kTick, "_tick"}, {ReplyWait::kSpin, "_spin"}};
+  for (const auto& [wait, suffix] : waits) {
+    MoreCOM bus(driver, clock, pump);
+    bus.Wait = wait;
     bus.BaudRate = o.baud;
     bus.SelectedMask = PortBit[o.port - 1];
     if (!bus.OpenPorts()) {
@@ -159,7 +151,7 @@ int main(int argc, char** argv) {
                    bus.Slots[o.port - 1].Status);
       return 1;
     }
-    Measure(bus, o, clock, spin ? "_spin" : "");
+    Measure(bus, o, clock, suffix);
     bus.ClosePorts();
   }
   return 0;

@@ -4,7 +4,7 @@
 //
 //   PollBench.exe --baud B --sensor ADDR:CH --bus FIRST:DEVICES:CHANNELS
 //                 [--port N] [--seconds S] [--clients K] [--phases LIST]
-//                 [--silent ADDR,ADDR...] [--mqtt-buffer N]
+//                 [--silent ADDR,ADDR...] [--mqtt-buffer N] [--plain]
 //
 // LIST is some of one,bus,wait,start,memory,silent,mqtt (default all but silent
 // and mqtt, in that order); silent needs --silent, the devices of the bus
@@ -53,6 +53,15 @@
 //   poll.client_updates_per_s_K_clients
 //                                     updates each of those received per
 //                                     second: the readings of that run
+//   poll.line_ratio_500_sensors_K_clients_B (and its readings, limit and
+//   processor times), poll.latency_K_clients_median_ms_B, ..._p99_ms_B
+//                                     the same run: the first sensor is the
+//                                     'count' sensor, its quality and time
+//                                     items linked as well, this process
+//                                     linked to it for the latency
+// and with --plain, every figure of the phases one..memory again with the
+// plain design ([Bus] WaitForReply=0, AdviseDuringRequest=0), named with
+// "_plain" at the end;
 // and, for the bus with H healthy and D silent devices, a reply time-out of
 // 150 ms, the readings per second of the healthy devices alone:
 //   poll.healthy_readings_per_s_demotion_off_H_healthy_D_silent_B
@@ -123,6 +132,7 @@
 #include "bus/crc16.h"
 #include "bus/frame.h"
 #include "config/mqtt_settings.h"
+#include "config/settings.h"
 #include "poll/poll_run.h"
 #include "runs/demo/advise_clients_win.h"
 #include "runs/demo/dde_links_win.h"
@@ -173,10 +183,15 @@ struct Options {
   // bit/s give some 60 readings a second, so 3000 fill in under a minute
   // where the default 100000 would take half an hour.
   int mqtt_buffer = 3000;
+  // The phases one..memory again with the plain design (--plain).
+  bool plain = false;
 };
 
+// "_plain" while the plain design is measured: every figure then carries it.
+std::string g_design;
+
 void Print(const std::string& name, double value, const char* unit, const std::string& note = "") {
-  std::printf("%s = %.6g %s%s\n", name.c_str(), value, unit,
+  std::printf("%s%s = %.6g %s%s\n", name.c_str(), g_design.c_str(), value, unit,
               note.empty() ? "" : ("  (" + note + ")").c_str());
   std::fflush(stdout);
 }
@@ -355,8 +370,12 @@ struct Update {
 class Phase {
  public:
   Phase(const Options& options, std::string name, std::vector<Sensor> sensors, int interval_ms)
-      : o_(options), name_(std::move(name)), sensors_(std::move(sensors)) {
+      : o_(options), name_(std::move(name) + g_design), sensors_(std::move(sensors)) {
     ConfigureRun(settings_, o_.port, o_.baud, static_cast<int>(sensors_.size()));
+    // The plain design: a wait that looks at the port without pause, and
+    // the clients told of each reading before the next request is written.
+    settings_.SetWaitForReply(g_design.empty() ? quorvel::config::kDefaultWaitForReply : 0);
+    settings_.SetAdviseDuringRequest(g_design.empty());
     settings_.SetTimeOut(400);
     settings_.SetTimeOutCycle(interval_ms);
     for (std::size_t i = 0; i < sensors_.size(); ++i) {
@@ -670,10 +689,18 @@ bool Waiting(const Options& o) {
   return ok;
 }
 
+// The 500 sensors with K client processes linked to every item, and to the
+// quality and time items of the first, which is the 'count' sensor: this
+// process is linked to that one too, for the latency.
 bool Memory(const Options& o) {
-  Phase phase(o, "memory", BusSensors(o), /*interval_ms=*/0);
+  std::vector<Sensor> sensors = BusSensors(o);
+  sensors.front() = o.sensor;
+  Phase phase(o, "memory", sensors, /*interval_ms=*/0);
   if (!phase.Start()) return false;
-  const std::vector<std::string> items = phase.Items();
+  std::vector<std::string> items = phase.Items();
+  const std::size_t sensor_items = items.size();
+  items.push_back(items.front() + "_Q");
+  items.push_back(items.front() + "_T");
   const std::string folder = phase.Folder();
   AdviseClients clients;
   std::string error;
@@ -688,6 +715,7 @@ bool Memory(const Options& o) {
   } else {
     Fail(kProgram, "memory: the clients did not link every item");
   }
+  ok = ok && phase.Link();
   const std::size_t linked_updates = clients.Updates();
   ok = ok && phase.StartPolling() && phase.Measure();
   const std::size_t updates = clients.Updates() - linked_updates;
@@ -699,13 +727,36 @@ bool Memory(const Options& o) {
   ok = phase.Finish() && ok;
   if (!ok || !counted) return false;
   const std::string k = std::to_string(o.clients) + "_clients";
+  const std::string b = std::to_string(o.baud);
   Print("poll.peak_working_set_mb_500_sensors_" + k,
         static_cast<double>(memory.PeakWorkingSetSize) / kMb, "MB");
   Print("poll.peak_pagefile_mb_500_sensors_" + k,
         static_cast<double>(memory.PeakPagefileUsage) / kMb, "MB");
   Print("poll.vm_hwm_mb_500_sensors_" + k, hwm / kMb, "MB", "peak resident set from /proc");
-  Print("poll.client_updates_per_s_" + k,
-        static_cast<double>(updates) / o.clients / phase.elapsed(), "1/s");
+  // Each pass of the 500 sensors brings every client 502 updates.
+  const double per_client = static_cast<double>(updates) / o.clients / phase.elapsed();
+  const double readings_per_s =
+      per_client * static_cast<double>(sensor_items) / static_cast<double>(items.size());
+  double line_seconds = 0;
+  for (const Sensor& sensor : BusSensors(o)) {
+    line_seconds += static_cast<double>(LineBytes(sensor, "23.45")) * 10 / o.baud;
+  }
+  const double limit = static_cast<double>(sensor_items) / line_seconds;
+  Print("poll.client_updates_per_s_" + k, per_client, "1/s");
+  Print("poll.readings_per_s_500_sensors_" + k + "_" + b, readings_per_s, "1/s");
+  Print("poll.line_limit_per_s_500_sensors_" + k + "_" + b, limit, "1/s");
+  Print("poll.line_ratio_500_sensors_" + k + "_" + b, readings_per_s / limit, "ratio",
+        "target >= 0.95");
+  Print("poll.cpu_per_reading_us_500_sensors_" + k + "_" + b,
+        phase.cpu() / (readings_per_s * phase.elapsed()) * 1e6, "us");
+  Print("poll.wineserver_cpu_per_reading_us_500_sensors_" + k + "_" + b,
+        phase.server_cpu() / (readings_per_s * phase.elapsed()) * 1e6, "us");
+  std::vector<Arrival> arrivals;
+  for (const Update& u : phase.updates()) {
+    if (u.item == 0) arrivals.push_back({RequestOf(u.value), u.at});
+  }
+  PrintLatencies("poll.latency_" + k, b, Latencies(o.sensor, arrivals, "readings"),
+                 "target <= 1 ms", "target <= 3 ms");
   return true;
 }
 
@@ -1073,6 +1124,7 @@ int main(int argc, char** argv) {
       .Value("--bus", [&](std::string_view value) { return ParseBus(value, o); })
       .Value("--silent", [&](std::string_view value) { return ParseSilent(value, o); })
       .Number("--mqtt-buffer", o.mqtt_buffer, [](int n) { return n > 0; })
+      .Flag("--plain", o.plain)
       .Text("--phases", o.phases);
   if (const Refusal<char> refused = line.Walk(argc, argv)) {
     SayBadArgument(kProgram, refused, "poll_bench_win.cpp");
@@ -1082,15 +1134,25 @@ int main(int argc, char** argv) {
     Fail(kProgram, "QUORVEL_RUN is not set: run this program through tools/winerun.sh");
     return 2;
   }
+  const std::string listed = "," + o.phases + ",";
   const auto chosen = [&](std::string_view phase) {
-    return ("," + o.phases + ",").find("," + std::string(phase) + ",") != std::string::npos;
+    std::string entry(1, ',');
+    entry += phase;
+    entry += ',';
+    return listed.find(entry) != std::string::npos;
   };
   bool ok = true;
-  if (chosen("one")) ok = BackToBackOneSensor(o) && ok;
-  if (chosen("bus")) ok = BackToBackBus(o) && ok;
-  if (chosen("wait")) ok = Waiting(o) && ok;
-  if (chosen("start")) ok = StartToFirstReading(o) && ok;
-  if (chosen("memory")) ok = Memory(o) && ok;
+  // Each figure of these phases, then the same figure of the plain design.
+  for (const char* design : {"", "_plain"}) {
+    if (!o.plain && *design != '\0') break;
+    g_design = design;
+    if (chosen("one")) ok = BackToBackOneSensor(o) && ok;
+    if (chosen("bus")) ok = BackToBackBus(o) && ok;
+    if (chosen("wait")) ok = Waiting(o) && ok;
+    if (chosen("start")) ok = StartToFirstReading(o) && ok;
+    if (chosen("memory")) ok = Memory(o) && ok;
+  }
+  g_design.clear();
   if (chosen("silent")) ok = SilentDevices(o) && ok;
   if (chosen("mqtt")) ok = MqttPhases(o) && ok;
   return ok ? 0 : 1;

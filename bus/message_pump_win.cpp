@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 
 namespace quorvel::bus {
 
@@ -54,6 +55,20 @@ void Win32MessagePump::Idle(std::int64_t max_ns) {
   const auto ms = static_cast<DWORD>(std::max<std::int64_t>(1, (max_ns + kNsPerMs / 2) / kNsPerMs));
   const DWORD woken =
       ::MsgWaitForMultipleObjectsEx(0, /*pHandles=*/nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  queue_seen_empty_ = woken == WAIT_TIMEOUT;
+}
+
+void Win32MessagePump::IdleUntil(std::int64_t max_ns, std::span<const WakeSignal> signals) {
+  queue_seen_empty_ = false;
+  if (max_ns <= 0) return;
+  std::array<HANDLE, MAXIMUM_WAIT_OBJECTS - 1> handles{};
+  const std::size_t count = std::min(signals.size(), handles.size());
+  for (std::size_t i = 0; i < count; ++i) handles[i] = reinterpret_cast<HANDLE>(signals[i]);
+  // Whole milliseconds, rounded up: a signal or a message ends it early.
+  const auto ms =
+      static_cast<DWORD>(std::min<std::int64_t>((max_ns + kNsPerMs - 1) / kNsPerMs, INFINITE - 1));
+  const DWORD woken = ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(count), handles.data(), ms,
+                                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   queue_seen_empty_ = woken == WAIT_TIMEOUT;
 }
 

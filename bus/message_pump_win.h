@@ -15,6 +15,8 @@ class Win32MessagePump final : public MessagePump {
   // is waiting, so a message is handled at once and not a tick later. A wait
   // under a millisecond (a character time on a fast line) is a plain pause.
   void Idle(std::int64_t max_ns) override;
+  // The same wait, over the signals' events as well.
+  void IdleUntil(std::int64_t max_ns, std::span<const WakeSignal> signals) override;
 
   // Keyboard navigation (Tab between controls, the default button) for this
   // window's controls, as the main message loop gives it.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "bus/reply_end.h"
 #include "bus/status_text.h"
 
 namespace quorvel::bus {
@@ -31,7 +32,7 @@ bool MoreCOM::OpenPorts() {
     if (StopRequested != 0) return false;
     TPortSlot& slot = Slots[i];
     PortHandle handle = 0;
-    slot.Status = driver_.Open(i, BaudRate, handle);
+    slot.Status = driver_.Open(i, BaudRate, Wait == ReplyWait::kArrival, handle);
     slot.Handle = handle;
     if (slot.Status != kStatusOk) return false;
     open_mask_ |= PortBit[i];
@@ -83,11 +84,18 @@ bool MoreCOM::Transact(std::string_view Cmd, std::int32_t Addr, double TimeOut) 
 
   // One deadline for all ports, counted from the end of the write phase.
   const std::int64_t deadline = clock_.NowNs() + DaysToNs(TimeOut);
+  if (pending != 0 && RequestsWritten) RequestsWritten();
+  // Ports whose watch was ended at the deadline, for one last look.
+  PortMask last_look = 0;
   while (pending != 0) {
     for (int i = 0; i < kPortCount; ++i) {
       if ((pending & PortBit[i]) == 0) continue;
       pump_.ProcessMessages();
-      if (StopRequested != 0) return false;
+      if (StopRequested != 0) {
+        // What has arrived stays in the slots, as it does between reads.
+        if (Wait == ReplyWait::kArrival) CollectWatched(pending);
+        return false;
+      }
       TPortSlot& slot = Slots[i];
       std::uint32_t received = 0;
       if (!driver_.Read(slot.Handle, TransferBuffer.data(), kReadChunk, received)) {
@@ -103,6 +111,12 @@ bool MoreCOM::Transact(std::string_view Cmd, std::int32_t Addr, double TimeOut) 
         pending &= ~PortBit[i];
       } else if (slot.EndSeen) {
         pending &= ~PortBit[i];
+      } else if (clock_.NowNs() > deadline && Wait == ReplyWait::kArrival &&
+                 (last_look & PortBit[i]) == 0) {
+        // The bytes a watch holds have arrived in time: they are looked at
+        // on the next pass.
+        driver_.StopWatching(slot.Handle);
+        last_look |= PortBit[i];
       } else if (clock_.NowNs() > deadline) {  // at the deadline itself: still waiting
         result = false;
         if (slot.Status == kStatusOk)
@@ -111,10 +125,44 @@ bool MoreCOM::Transact(std::string_view Cmd, std::int32_t Addr, double TimeOut) 
       }
     }
     if (pending == 0) break;
+    if (Wait == ReplyWait::kSpin) continue;
+    if (Wait == ReplyWait::kArrival) {
+      if ((pending & ~last_look) != 0) AwaitArrival(pending, Addr, deadline);
+      continue;
+    }
     const std::int64_t idle = IdleNs(pending, deadline);
     if (idle > 0) pump_.Idle(idle);
   }
   return result;
+}
+
+void MoreCOM::AwaitArrival(PortMask pending, std::int32_t address, std::int64_t deadline) {
+  std::array<WakeSignal, kPortCount> signals{};
+  std::size_t count = 0;
+  for (int i = 0; i < kPortCount; ++i) {
+    if ((pending & PortBit[i]) == 0) continue;
+    const auto bytes =
+        static_cast<std::uint32_t>(BytesStillToCome(Slots[i].RxText.view(), address));
+    signals[count] = driver_.WatchInput(Slots[i].Handle, bytes);
+    if (signals[count++] == 0) {
+      // A port that cannot tell: looked at by the clock, as ticks would.
+      const std::int64_t idle = IdleNs(pending, deadline);
+      if (idle > 0) pump_.Idle(idle);
+      return;
+    }
+  }
+  // Wake just past the deadline at the latest: the port times out only then.
+  pump_.IdleUntil(deadline - clock_.NowNs() + 1, std::span(signals.data(), count));
+}
+
+void MoreCOM::CollectWatched(PortMask ports) {
+  for (int i = 0; i < kPortCount; ++i) {
+    if ((ports & PortBit[i]) == 0) continue;
+    driver_.StopWatching(Slots[i].Handle);
+    std::uint32_t received = 0;
+    if (driver_.Read(Slots[i].Handle, TransferBuffer.data(), kReadChunk, received) && received > 0)
+      Collect(Slots[i], received);
+  }
 }
 
 std::int64_t MoreCOM::IdleNs(PortMask pending, std::int64_t deadline) {

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "base/short_text.h"
@@ -52,6 +53,16 @@ inline constexpr std::uint32_t kReadChunk = 240;
 // end of a reply is taken about as soon as it is there.
 inline constexpr std::int64_t kIdleTickNs = 2'000'000;
 
+// How the wait phase waits between two looks at the ports.
+enum class ReplyWait {
+  kSpin = 0,  // not at all: it looks again at once
+  kTick = 1,  // kIdleTickNs, one character time while a reply arrives
+  // Woken by the arrival of the bytes without which no reply can be whole
+  // (bus/reply_end.h): a reply of the usual form takes three wakes. A port
+  // that cannot tell when bytes arrive is waited for as with kTick.
+  kArrival = 2,
+};
+
 // Days to the monotonic clock's nanoseconds. Time-outs are given in days with
 // the program's fixed factors (1.15e-5 days per second), so 400 ms lasts
 // 397.44 ms; that duration is kept, only the clock is another.
@@ -70,6 +81,12 @@ class MoreCOM {
   std::int32_t BaudRate = 9600;
   // Not 0: the bus link and the poll cycle are to stop.
   std::int32_t StopRequested = 0;
+  // For ports opened from now on, and every wait.
+  ReplyWait Wait = ReplyWait::kTick;
+  // Called in each exchange once the requests are written and the deadline
+  // is set, before the wait for the replies: what it does overlaps the
+  // line's work. It may not run the message pump.
+  std::function<void()> RequestsWritten;
   // Slot i belongs to COM(i + 1).
   std::array<TPortSlot, kPortCount> Slots{};
 
@@ -94,6 +111,10 @@ class MoreCOM {
   void Collect(TPortSlot& slot, std::uint32_t received);
   // How long the wait phase may sleep before the next pass.
   std::int64_t IdleNs(PortMask pending, std::int64_t deadline);
+  // One sleep of the wait phase with ReplyWait::kArrival.
+  void AwaitArrival(PortMask pending, std::int32_t address, std::int64_t deadline);
+  // Ends the watches of the ports in `ports` and collects what they held.
+  void CollectWatched(PortMask ports);
 
   PortDriver& driver_;
   MonotonicClock& clock_;

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <vector>
+
 #include "base/kernel_handle_win.h"
 #include "bus/line_settings.h"
 #include "bus/port_driver.h"
@@ -15,28 +18,39 @@ void FillCommTimeouts(const LineTimeouts& timeouts, COMMTIMEOUTS& out);
 
 // Opens COM(index + 1) as the bus needs it: exclusive, 8N1, no flow
 // control, DTR and RTS raised, break cleared, reads that never wait, stale
-// input discarded. Returns 0, 5, 21 or 6; on 0, `port` holds the handle.
-std::int32_t OpenPort(int index, std::int32_t baud_rate, UniqueFileHandle& port);
+// input discarded; `overlapped` opens it for overlapped I/O, with the
+// arrival of bytes as its one communications event. Returns 0, 5, 21 or 6;
+// on 0, `port` holds the handle.
+std::int32_t OpenPort(int index, std::int32_t baud_rate, bool overlapped, UniqueFileHandle& port);
 
 class Win32PortDriver final : public PortDriver {
  public:
-  Win32PortDriver() = default;
+  Win32PortDriver();
   Win32PortDriver(const Win32PortDriver&) = delete;
   Win32PortDriver& operator=(const Win32PortDriver&) = delete;
   ~Win32PortDriver() override;
 
-  std::int32_t Open(int index, std::int32_t baud_rate, PortHandle& handle) override;
+  std::int32_t Open(int index, std::int32_t baud_rate, bool watch_input,
+                    PortHandle& handle) override;
   void Close(PortHandle handle) override;
   void PurgeInput(PortHandle handle) override;
   bool Write(PortHandle handle, const std::uint8_t* data, std::uint32_t size,
              std::uint32_t& written) override;
   bool Read(PortHandle handle, std::uint8_t* data, std::uint32_t capacity,
             std::uint32_t& received) override;
+  // An overlapped read of that many bytes, left pending across waits until
+  // it ends; its event is the signal.
+  WakeSignal WatchInput(PortHandle handle, std::uint32_t bytes) override;
+  void StopWatching(PortHandle handle) override;
 
  private:
-  // The system timer runs at 1 ms only while a port is open, so the idle
-  // wait between reads wakes in time without slowing the machine otherwise.
+  struct Port;
+  Port& At(PortHandle handle);
   int open_ports_ = 0;
+  std::vector<std::unique_ptr<Port>> ports_;
+  // Ports closed while a wait on them would not end: kept, since the system
+  // may still write into them.
+  std::vector<std::unique_ptr<Port>> abandoned_;
 };
 
 }  // namespace quorvel::bus

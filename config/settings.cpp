@@ -55,6 +55,12 @@ void Settings::SetItemPrefix(std::string prefix) {
   RenameSensorRows(table_, item_prefix_);
 }
 
+bool Settings::SetWaitForReply(int mode) {
+  if (kWaitForReplyRange.Clamp(mode) != mode) return false;
+  wait_for_reply_ = mode;
+  return true;
+}
+
 bool Settings::SetDemoteAfter(int count) {
   if (kDemoteAfterRange.Clamp(count) != count) return false;
   demote_after_ = count;

@@ -42,6 +42,10 @@ inline constexpr Range kCycleRange{0, 3'600'000};
 inline constexpr Range kDemoteAfterRange{0, 100};
 inline constexpr Range kDemoteForRange{100, 3'600'000};
 inline constexpr int kDefaultDemoteForMs = 10'000;
+// How the wait for a reply waits: 0 looking at the port without pause, 1
+// every 2 ms, 2 woken by the arrival of the bytes (bus/more_com.h).
+inline constexpr Range kWaitForReplyRange{0, 2};
+inline constexpr int kDefaultWaitForReply = 2;
 
 // Line speed of a speed index; 0 for an index outside the list.
 std::int32_t SpeedOfIndex(int index);
@@ -95,6 +99,12 @@ class Settings {
   bool SetDemoteAfter(int count);
   int DemoteForMs() const { return demote_for_ms_; }
   bool SetDemoteForMs(int ms);
+  int WaitForReply() const { return wait_for_reply_; }
+  bool SetWaitForReply(int mode);
+  // The DDE clients are told of a reading while the next request is on the
+  // line (true), or before it is written.
+  bool AdviseDuringRequest() const { return advise_during_request_; }
+  void SetAdviseDuringRequest(bool during) { advise_during_request_ = during; }
 
   // Numbers out of their range are held in it; a change that makes no
   // difference tells nobody.
@@ -141,6 +151,8 @@ class Settings {
   int time_out_cycle_ = 0;
   int demote_after_ = 0;
   int demote_for_ms_ = kDefaultDemoteForMs;
+  int wait_for_reply_ = kDefaultWaitForReply;
+  bool advise_during_request_ = true;
   MqttSettings mqtt_;
   std::string workbook_path_;
   std::string topic_ = "ZORVIK";

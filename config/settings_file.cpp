@@ -59,6 +59,9 @@ void ReadIni(Profile& profile, Settings& s, const std::string& table_path) {
   s.SetDisplay(ReadIntegerKey(profile, kSetup, "Trey", s.Display()));
   s.SetDemoteAfter(ReadIntegerKey(profile, kBus, "DemoteAfter", s.DemoteAfter()));
   s.SetDemoteForMs(ReadIntegerKey(profile, kBus, "DemoteForMs", s.DemoteForMs()));
+  s.SetWaitForReply(ReadIntegerKey(profile, kBus, "WaitForReply", s.WaitForReply()));
+  s.SetAdviseDuringRequest(
+      ReadBooleanKey(profile, kBus, "AdviseDuringRequest", s.AdviseDuringRequest()));
   MqttSettings mqtt = s.Mqtt();
   ReadMqttSection(profile, mqtt);
   s.SetMqtt(std::move(mqtt));
@@ -91,10 +94,12 @@ std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
       {"Trey", std::to_string(s.Display())},
       {"DemoteAfter", std::to_string(s.DemoteAfter())},
       {"DemoteForMs", std::to_string(s.DemoteForMs())},
+      {"WaitForReply", std::to_string(s.WaitForReply())},
+      {"AdviseDuringRequest", flag(s.AdviseDuringRequest())},
   };
   // The form's two keys, then the dialog's; what came later has sections
   // of its own.
-  constexpr std::size_t kSetupEnd = std::size(values) - 2;
+  constexpr std::size_t kSetupEnd = std::size(values) - 4;
   bool written = true;
   for (std::size_t i = 0; i < std::size(values) && written; ++i) {
     const std::string_view section = i < 2 ? kForm : i < kSetupEnd ? kSetup : kBus;

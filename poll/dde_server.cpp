@@ -73,12 +73,14 @@ std::string TDdeServerItem::Text() const {
 }
 
 void TDdeServerItem::SetText(std::string_view text) {
+  manager_.WillChange(*this);
   lines_.assign(1, std::string(text));
   format_ = kCfText;
   manager_.PostChange(*this);
 }
 
 void TDdeServerItem::SetLinesFromText(std::string_view text) {
+  manager_.WillChange(*this);
   lines_ = SplitLines(text);
   manager_.PostChange(*this);
 }
@@ -117,6 +119,7 @@ void TDdeMgr::ForgetTopic(TDdeServerConv* topic) {
 }
 
 void TDdeMgr::ForgetItem(TDdeServerItem* item) {
+  std::erase(held_, item);
   for (auto& conversation : conversations_) {
     for (auto& link : conversation->links) {
       if (link->item == item) link->item = nullptr;
@@ -196,6 +199,13 @@ PlatformString TDdeMgr::MakeString(std::string_view text) {
 
 std::optional<std::string> TDdeMgr::Serve(TDdeSrvrConv& conversation, DdeString item_handle,
                                           std::string_view item_name, std::uint32_t format) {
+  return Serve(
+      conversation, item_handle, [&] { return std::string(item_name); }, format);
+}
+
+std::optional<std::string> TDdeMgr::Serve(TDdeSrvrConv& conversation, DdeString item_handle,
+                                          const std::function<std::string()>& item_name,
+                                          std::uint32_t format) {
   const TDdeServerItem* item = nullptr;
   bool linked = false;
   for (const auto& link : conversation.links) {
@@ -205,7 +215,7 @@ std::optional<std::string> TDdeMgr::Serve(TDdeSrvrConv& conversation, DdeString 
       break;
     }
   }
-  if (!linked) item = FindServerItem(conversation, item_name);
+  if (!linked) item = FindServerItem(conversation, item_name());
   if (item == nullptr || format != kCfText) return std::nullopt;
   return ServedText(item->Lines());
 }
@@ -263,7 +273,34 @@ void TDdeMgr::ReleaseConversations(const std::function<bool(DdeConversation)>& g
   }
 }
 
+void TDdeMgr::HoldAnnouncements() {
+  holding_ = true;
+}
+
+void TDdeMgr::AnnounceHeld() {
+  holding_ = false;
+  // Taken out first: what an announcement does cannot change the list it
+  // walks.
+  std::vector<const TDdeServerItem*> held;
+  held.swap(held_);
+  for (const TDdeServerItem* item : held) PostChange(*item);
+}
+
+void TDdeMgr::WillChange(const TDdeServerItem& item) {
+  // An item about to change again before its last change was told: what was
+  // held is told first, while the item still has that text, so that every
+  // change reaches the clients once and with its own text.
+  if (holding_ && std::find(held_.begin(), held_.end(), &item) != held_.end()) {
+    AnnounceHeld();
+    holding_ = true;
+  }
+}
+
 void TDdeMgr::PostChange(const TDdeServerItem& item) {
+  if (holding_) {
+    held_.push_back(&item);
+    return;
+  }
   if (item.ServerConv() == nullptr) return;
   const std::string& topic = item.ServerConv()->Name();
   for (const auto& conversation : conversations_) {
@@ -282,6 +319,11 @@ std::vector<DdeConversation> TDdeMgr::ConversationHandles() const {
   std::vector<DdeConversation> handles;
   for (const auto& conversation : conversations_) handles.push_back(conversation->handle);
   return handles;
+}
+
+bool TDdeMgr::AnyClientHere() const {
+  return std::any_of(conversations_.begin(), conversations_.end(),
+                     [](const auto& conversation) { return conversation->client_here; });
 }
 
 std::size_t TDdeMgr::LinkCount() const {

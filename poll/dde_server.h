@@ -138,6 +138,8 @@ struct TDdeSrvrConv {
   TDdeServerConv* topic_object = nullptr;  // when a topic object matched
   DdeConversation handle = 0;
   std::vector<std::unique_ptr<TDdeSrvrItem>> links;
+  // The client is a window of this process.
+  bool client_here = false;
 };
 
 // The lines of an item as a client receives them: each line and CR LF, then
@@ -175,6 +177,11 @@ class TDdeMgr {
   // XTYP_REQUEST and XTYP_ADVREQ: the bytes to serve, or nothing.
   std::optional<std::string> Serve(TDdeSrvrConv& conversation, DdeString item_handle,
                                    std::string_view item_name, std::uint32_t format);
+  // The same, with the item's name asked for only when no advise link of
+  // the conversation has that handle (asking may cost a system call).
+  std::optional<std::string> Serve(TDdeSrvrConv& conversation, DdeString item_handle,
+                                   const std::function<std::string()>& item_name,
+                                   std::uint32_t format);
   // XTYP_POKE: true when processed.
   bool Poke(TDdeSrvrConv& conversation, std::string_view item_name, std::uint32_t format,
             std::string_view data);
@@ -194,8 +201,18 @@ class TDdeMgr {
   // The first item of the conversation's container with exactly this name
   // under the conversation's topic object.
   TDdeServerItem* FindServerItem(const TDdeSrvrConv& conversation, std::string_view name) const;
-  // Tells the clients linked to the item under its current topic and name.
+  // Tells the clients linked to the item under its current topic and name;
+  // while announcements are held, only notes the item.
   void PostChange(const TDdeServerItem& item);
+  // From now until AnnounceHeld, changes are noted rather than told, so that
+  // telling the clients can wait for a better moment (the line busy with the
+  // next request). AnnounceHeld tells them in the order of the changes.
+  void HoldAnnouncements();
+  void AnnounceHeld();
+  // Called by an item before its text changes.
+  void WillChange(const TDdeServerItem& item);
+  // Whether any open conversation's client is a window of this process.
+  bool AnyClientHere() const;
 
   std::size_t ConversationCount() const { return conversations_.size(); }
   std::vector<DdeConversation> ConversationHandles() const;
@@ -215,6 +232,8 @@ class TDdeMgr {
   std::vector<TDdeServerConv*> topics_;
   std::vector<const DdeForm*> forms_;
   std::vector<std::unique_ptr<TDdeSrvrConv>> conversations_;
+  bool holding_ = false;
+  std::vector<const TDdeServerItem*> held_;  // changed, in order, not yet told
 };
 
 }  // namespace quorvel::poll

@@ -71,23 +71,8 @@ bool DdemlServer::SameString(DdeString a, DdeString b) {
 }
 
 void DdemlServer::PostAdvise(DdeString topic, DdeString item) {
-  const PostedDataRelease release(release_posted_data_ && ClientsElsewhere());
+  const PostedDataRelease release(release_posted_data_ && !manager_.AnyClientHere());
   ::DdePostAdvise(instance_.get(), AsHsz(topic), AsHsz(item));
-}
-
-bool DdemlServer::ClientsElsewhere() const {
-  for (const DdeConversation conversation : manager_.ConversationHandles()) {
-    CONVINFO info{};
-    info.cb = sizeof info;
-    DWORD process = 0;
-    // A conversation that cannot be asked has no client left to post to.
-    if (::DdeQueryConvInfo(reinterpret_cast<HCONV>(conversation), QID_SYNC, &info) == 0) continue;
-    if (::GetWindowThreadProcessId(info.hwndPartner, &process) != 0 &&
-        process == ::GetCurrentProcessId()) {
-      return false;
-    }
-  }
-  return true;
 }
 
 void DdemlServer::Disconnect(DdeConversation conversation) {
@@ -170,12 +155,15 @@ HDDEDATA DdemlServer::Answer(UINT type, UINT format, HCONV conversation, HSZ hsz
       TDdeSrvrConv& record =
           manager_.ConfirmConnection(Query(hsz1), reinterpret_cast<DdeConversation>(conversation));
       ::DdeSetUserHandle(conversation, QID_SYNC, reinterpret_cast<DWORD_PTR>(&record));
-      if (release_posted_data_) {
-        CONVINFO info{};
-        info.cb = sizeof info;
-        if (::DdeQueryConvInfo(conversation, QID_SYNC, &info) != 0) {
-          PostedDataRelease::WatchRequests(info.hwnd);
-        }
+      CONVINFO info{};
+      info.cb = sizeof info;
+      if (::DdeQueryConvInfo(conversation, QID_SYNC, &info) != 0) {
+        // Asked once here rather than at every update: a conversation keeps
+        // its partner window.
+        DWORD process = 0;
+        record.client_here = ::GetWindowThreadProcessId(info.hwndPartner, &process) != 0 &&
+                             process == ::GetCurrentProcessId();
+        if (release_posted_data_) PostedDataRelease::WatchRequests(info.hwnd);
       }
       return nullptr;
     }
@@ -189,7 +177,8 @@ HDDEDATA DdemlServer::Answer(UINT type, UINT format, HCONV conversation, HSZ hsz
     case XTYP_ADVREQ: {
       TDdeSrvrConv* record = Record(conversation);
       if (record == nullptr) return nullptr;
-      const auto served = manager_.Serve(*record, AsString(hsz2), Query(hsz2), format);
+      const auto served = manager_.Serve(
+          *record, AsString(hsz2), [&] { return Query(hsz2); }, format);
       if (!served) return nullptr;
       // The server keeps the answer and frees it at the next one: DDEML has
       // copied it by then, and some DDEML builds never free an answer handed

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "poll/dde_server.h"
 #include "base/ddeml_handles_win.h"
+#include "poll/dde_server.h"
 
 namespace quorvel::poll {
 
@@ -45,8 +45,6 @@ class DdemlServer final : public DdePlatform {
   std::string Query(HSZ handle) const;
   TDdeSrvrConv* Record(HCONV conversation) const;
   bool ServiceMatches(HSZ service) const;
-  // Whether every conversation's client window belongs to another process.
-  bool ClientsElsewhere() const;
 
   // The handles go before the instance they belong to.
   UniqueDdeInstance instance_;

@@ -86,7 +86,12 @@ void PollRun::Start() {
     StartFailed(setup_before);
     return;
   }
+  // The clients hear of a reading while the next request is on the line.
+  if (settings_.AdviseDuringRequest()) bus_.RequestsWritten = [this] { sinks_.Announce(); };
   PollCycle();
+  bus_.RequestsWritten = nullptr;
+  // A reading taken before the stop is told all the same.
+  sinks_.Announce();
   bus_.ClosePorts();
   tag_ = 0;
   window_.EnableSetup(setup_before);
@@ -107,6 +112,7 @@ void PollRun::StartFailed(bool setup_before) {
 
 void PollRun::EndRun() {
   if (tag_ != 1) return;
+  sinks_.Announce();
   Stop();
   bus_.ClosePorts();
 }
@@ -171,6 +177,7 @@ bool PollRun::AskRow(int r) {
   reading.text = WithSeparator(slot.Values[0].str(), separator_);
   sinks_.Take(reading);
   if (demoted) TellDemoted(reading.address);
+  if (!settings_.AdviseDuringRequest()) sinks_.Announce();
   return true;
 }
 
@@ -234,6 +241,7 @@ bool PollRun::OpenPort() {
   // The line speed of the moment of the open: the settings may have changed
   // it since the last run.
   bus_.BaudRate = settings_.BaudRate();
+  bus_.Wait = static_cast<bus::ReplyWait>(settings_.WaitForReply());
   return bus_.OpenPorts();
 }
 
@@ -272,6 +280,8 @@ void PollRun::WaitBetweenCycles() {
 }
 
 void PollRun::WaitUntil(const std::function<std::int64_t()>& deadline) {
+  // Nothing is held back over a wait that is not the line's.
+  sinks_.Announce();
   for (;;) {
     pump_.ProcessMessages();
     if (bus_.StopRequested != 0) return;

@@ -53,6 +53,10 @@ class ReadingSink {
   // Called on the user-interface thread, inside the poll cycle, before the
   // next exchange begins: what it does delays the bus.
   virtual void Take(const Reading& reading) = 0;
+  // What Take left to be told is told now: the cycle calls it once the next
+  // request is written (its line time is then free for it), before any other
+  // wait, and when the run ends.
+  virtual void Announce() {}
   // The device of the row of DDE item `item` stopped answering: its rows
   // are passed over for a while (poll/demotion.h). Told once for each of
   // its rows at every demotion, right after the reading that caused it.
@@ -68,6 +72,9 @@ class ReadingSinks {
   }
   void Demoted(int item) const {
     for (ReadingSink* sink : sinks_) sink->Demoted(item);
+  }
+  void Announce() const {
+    for (ReadingSink* sink : sinks_) sink->Announce();
   }
 
  private:

@@ -7,6 +7,7 @@
 #include "base/cp1251.h"
 #include "fake_dde.h"
 #include "poll/component_names.h"
+#include "poll/dde_announcements.h"
 #include "poll/dde_components.h"
 #include "poll/dde_quality_items.h"
 #include "poll/dde_value_items.h"
@@ -311,6 +312,42 @@ TEST_F(QualityItemsTest, EachReadingAdvisesValueQualityAndTimeInThatOrder) {
   EXPECT_EQ(platform.posts, (Lines{"ZORVIK!S2_Q"})) << "the quality item alone";
   EXPECT_EQ(components.QualityItem(1).Text(), "DEMOTED");
   EXPECT_EQ(components.Item(1).Text(), std::string(kNoValueText));
+}
+
+// Held announcements: the texts change at once, the clients hear later, in
+// order, each change once with its own text, also when an item changes again
+// before it was told.
+TEST_F(QualityItemsTest, HeldChangesAreToldInOrderEachWithItsOwnText) {
+  DdeAnnouncements announcements{manager};
+  ReadingSinks held;
+  held.Add(announcements);
+  held.Add(values);
+  held.Add(qualities);
+  TDdeSrvrConv& conversation = Connect("ZORVIK");
+  for (const char* item : {"S1", "S1_Q", "S2"}) {
+    ASSERT_TRUE(manager.StartAdvise(conversation, item, kCfText)) << item;
+  }
+  Lines told;
+  platform.on_post = [&](const std::string& item) {
+    const std::string served = Served(conversation, item);
+    told.push_back(item + "=" + served.substr(0, served.find('\r')));
+  };
+  held.Take(Of(0, Outcome::kGood));
+  EXPECT_TRUE(told.empty());
+  EXPECT_EQ(Served(conversation, "S1"), std::string("23.45\r\n\0", 8)) << "set at once";
+  held.Take(Of(0, Outcome::kNoReply));
+  EXPECT_EQ(told, (Lines{"S1=23.45", "S1_Q=OK"})) << "told before the item changes again";
+  held.Demoted(0);
+  held.Announce();
+  EXPECT_EQ(told, (Lines{"S1=23.45", "S1_Q=OK", "S1=bad", "S1_Q=NO_REPLY", "S1_Q=DEMOTED"}));
+  held.Announce();
+  EXPECT_EQ(told.size(), 5u) << "nothing told twice";
+
+  // Items released while their change is held are not told.
+  held.Take(Of(1, Outcome::kGood));
+  components.ReleaseItems();
+  held.Announce();
+  EXPECT_EQ(told.size(), 5u);
 }
 
 TEST_F(QualityItemsTest, EveryOutcomeHasItsWord) {

@@ -2,9 +2,11 @@
 // so the exchange runs natively with time that moves only when told.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,13 @@ class FakeClock final : public MonotonicClock {
 
 // Idle moves the fake clock; each run of the pump may call a hook, which is
 // where a test plays the user (a Stop press) or the device.
+class FakePorts;
+
 class FakePump final : public MessagePump {
  public:
   explicit FakePump(FakeClock& clock) : clock_(clock) {}
+  // Signals of `ports` are set when their next bytes become readable.
+  FakePump(FakeClock& clock, FakePorts& ports);
   void ProcessMessages() override {
     ++pumps;
     if (on_pump) on_pump();
@@ -33,7 +39,19 @@ class FakePump final : public MessagePump {
     longest_idle = std::max(longest_idle, max_ns);
     clock_.now += max_ns;
   }
+  // Ends when the first of the signals is set (`set_at` says when: at or
+  // after now, or never as INT64_MAX) or after `max_ns`.
+  void IdleUntil(std::int64_t max_ns, std::span<const WakeSignal> signals) override {
+    ++signal_waits;
+    std::int64_t end = clock_.now + max_ns;
+    for (WakeSignal signal : signals) {
+      if (set_at) end = std::min(end, std::max(clock_.now, set_at(signal)));
+    }
+    clock_.now = end;
+  }
   std::function<void()> on_pump;
+  std::function<std::int64_t(WakeSignal)> set_at;
+  int signal_waits = 0;
   int pumps = 0;
   int idles = 0;
   std::int64_t longest_idle = 0;
@@ -59,6 +77,9 @@ class FakePorts final : public PortDriver {
     int reads = 0;
     std::int32_t baud = 0;
     bool open = false;
+    bool watched = false;  // opened for WatchInput
+    int watches = 0;
+    std::vector<std::uint32_t> watched_for;  // the byte counts asked for
   };
 
   explicit FakePorts(FakeClock& clock) : clock_(clock) {}
@@ -74,8 +95,10 @@ class FakePorts final : public PortDriver {
     return n;
   }
 
-  std::int32_t Open(int index, std::int32_t baud_rate, PortHandle& handle) override {
+  std::int32_t Open(int index, std::int32_t baud_rate, bool watch_input,
+                    PortHandle& handle) override {
     Port& p = ports_[index];
+    p.watched = watch_input;
     ++p.opens;
     p.baud = baud_rate;
     if (p.open_status != 0) return p.open_status;
@@ -111,11 +134,28 @@ class FakePorts final : public PortDriver {
     if (chunk.empty()) p.incoming.pop_front();
     return true;
   }
+  // The signal of a watched port is its index + 1.
+  WakeSignal WatchInput(PortHandle handle, std::uint32_t bytes) override {
+    Port& p = at(handle);
+    if (!p.watched) return 0;
+    ++p.watches;
+    p.watched_for.push_back(bytes);
+    return static_cast<WakeSignal>(handle) - 100 + 1;
+  }
+  // When the next bytes become readable on the port of `signal`.
+  std::int64_t ArrivalOf(WakeSignal signal) {
+    const Port& p = ports_[static_cast<int>(signal) - 1];
+    return p.incoming.empty() ? INT64_MAX : p.incoming.front().first;
+  }
 
  private:
   Port& at(PortHandle handle) { return ports_[static_cast<int>(handle) - 100]; }
   FakeClock& clock_;
   std::map<int, Port> ports_;
 };
+
+inline FakePump::FakePump(FakeClock& clock, FakePorts& ports) : clock_(clock) {
+  set_at = [&ports](WakeSignal signal) { return ports.ArrivalOf(signal); };
+}
 
 }  // namespace quorvel::bus::testing

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,7 +35,10 @@ class FakePlatform final : public DdePlatform {
   bool SameString(DdeString a, DdeString b) override { return a == b; }
   void PostAdvise(DdeString topic, DdeString item) override {
     posts.push_back(atoms[topic].text + "!" + atoms[item].text);
+    if (on_post) on_post(atoms[item].text);
   }
+  // Called with the item's name at each post, as DDEML then serves it.
+  std::function<void(const std::string&)> on_post;
   void Disconnect(DdeConversation conversation) override { disconnects.push_back(conversation); }
 
   int Held() const {

@@ -1,4 +1,5 @@
 #include "bus/frame.h"
+#include "bus/reply_end.h"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,28 @@ TEST(ReadDecimal, Spellings) {
   for (const char* bad : {"", "-", "--1", "1-", "1.0", " 1", "+1", "9223372036854775808", "11"}) {
     EXPECT_FALSE(ReadDecimal(bad, INT64_MIN, 10).has_value()) << bad;
   }
+}
+
+// The wait for a reply sleeps until BytesStillToCome more bytes have come:
+// for every prefix of a reply it may never ask past the CR (the reply would
+// be taken late or the next one read into it), and once the last ';' is in
+// it knows the exact rest.
+TEST(BytesStillToCome, NeverPastTheEndAndExactOnceTheChecksumIsDue) {
+  for (const std::string body : {"5;23.45;", "254;-1.5;", "12;1;2;", "5;$1;"}) {
+    const std::string reply = "!" + body + std::to_string(Crc16(body)) + "\r";
+    const auto address = static_cast<std::int32_t>(std::stoi(body));
+    for (std::size_t n = 0; n < reply.size(); ++n) {
+      const std::size_t more = BytesStillToCome(std::string_view(reply).substr(0, n), address);
+      ASSERT_GE(more, 1u) << reply << " " << n;
+      ASSERT_LE(n + more, reply.size()) << reply << " " << n;
+      if (n > body.size()) EXPECT_EQ(n + more, reply.size()) << reply << " " << n;
+    }
+  }
+  EXPECT_EQ(BytesStillToCome("", 5), 7u);  // "!5;" and "v;c" CR
+  // Out of the usual form: byte by byte.
+  EXPECT_EQ(BytesStillToCome("!6;", 5), 1u);
+  EXPECT_EQ(BytesStillToCome("!5;1;999", 5), 1u);
+  EXPECT_EQ(BytesStillToCome("#", 5), 1u);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class BusTest : public ::testing::Test {
  protected:
   FakeClock clock;
   FakePorts ports{clock};
-  FakePump pump{clock};
+  FakePump pump{clock, ports};
   std::unique_ptr<MoreCOM> bus = std::make_unique<MoreCOM>(ports, clock, pump);
 
   void OpenOnly(std::initializer_list<int> indexes) {
@@ -166,6 +166,39 @@ TEST_F(BusTest, WhileAReplyArrivesTheWaitIsOneCharacterTime) {
   EXPECT_EQ(pump.idle_log.front(), kIdleTickNs);
   // After the '!': 10 bits at 19200 bit/s.
   EXPECT_EQ(pump.idle_log.back(), 520'833);
+}
+
+// Woken by the arrival of bytes: no ticks, a few wakes each asking for the
+// bytes without which the reply cannot be whole; the deadline still counts
+// from the end of the write phase, and the line's work overlaps what comes
+// after the write.
+TEST_F(BusTest, ArrivalWaitsForTheBytesAndKeepsTheDeadline) {
+  bus->Wait = ReplyWait::kArrival;
+  bus->BaudRate = 19200;
+  std::vector<std::string> written_when_told;
+  bus->RequestsWritten = [&] { written_when_told.push_back(ports.port(kCom3).written); };
+  OpenOnly({kCom3});
+  ASSERT_TRUE(ports.port(kCom3).watched);
+  const std::string reply = Reply("5;23.45;");
+  ports.Deliver(kCom3, reply.substr(0, 7), 10 * kMs);
+  ports.Deliver(kCom3, reply.substr(7), 12 * kMs);
+  ASSERT_TRUE(bus->Transact("1;3;", 5, kTimeOut400));
+  EXPECT_EQ(slot(kCom3).RxText, reply);
+  EXPECT_EQ(pump.idles, 0) << "no sleep by the clock";
+  EXPECT_EQ(ports.port(kCom3).watched_for, (std::vector<std::uint32_t>{7, 3}));
+  EXPECT_EQ(written_when_told, (std::vector<std::string>{BuildRequest("1;3;", 5)}));
+
+  const std::int64_t written = clock.now;
+  EXPECT_FALSE(bus->Transact("1;3;", 6, kTimeOut400));
+  EXPECT_EQ(slot(kCom3).Status, kStatusNoReply);
+  EXPECT_EQ(clock.now - written, DaysToNs(kTimeOut400) + 1) << "woken just past the deadline";
+  EXPECT_EQ(written_when_told.size(), 2u);
+
+  // A port that cannot say when bytes arrive is looked at by the clock.
+  ports.port(kCom3).watched = false;
+  ports.Deliver(kCom3, Reply("5;1;"), 30 * kMs);
+  ASSERT_TRUE(bus->Transact("1;3;", 5, kTimeOut400));
+  EXPECT_EQ(pump.longest_idle, kIdleTickNs);
 }
 
 TEST_F(BusTest, SilenceTimesOutWithNine) {

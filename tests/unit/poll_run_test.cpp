@@ -141,7 +141,7 @@ class PollRunTest : public ::testing::Test {
 
   FakeClock clock;
   FakePorts ports{clock};
-  FakePump pump{clock};
+  FakePump pump{clock, ports};
   bus::MoreCOM bus{ports, clock, pump};
   config::Settings settings;
   RecordingWindow window;

@@ -19,12 +19,36 @@ using Texts = std::vector<std::string>;
 
 constexpr std::string_view kSetup = "SetupForm";
 // Every key of the settings file, in the order it is read and written.
-const std::vector<std::string> kEveryKey = {
-    "Form1Top", "Form1Left", "StartUp",  "CheckBoxState2", "CheckBoxState3", "ComPort",
-    "Speed",    "Channel",   "TimeOut",  "TimeOutCycle",   "PaTchFile",      "Server",
-    "Item",     "ActivPage", "Trey",     "DemoteAfter",    "DemoteForMs",    "Enabled",
-    "Host",     "Port",      "ClientId", "User",           "PasswordSealed", "Tls",
-    "CaFile",   "TopicRoot", "Qos",      "BufferMessages"};
+const std::vector<std::string> kEveryKey = {"Form1Top",
+                                            "Form1Left",
+                                            "StartUp",
+                                            "CheckBoxState2",
+                                            "CheckBoxState3",
+                                            "ComPort",
+                                            "Speed",
+                                            "Channel",
+                                            "TimeOut",
+                                            "TimeOutCycle",
+                                            "PaTchFile",
+                                            "Server",
+                                            "Item",
+                                            "ActivPage",
+                                            "Trey",
+                                            "DemoteAfter",
+                                            "DemoteForMs",
+                                            "WaitForReply",
+                                            "AdviseDuringRequest",
+                                            "Enabled",
+                                            "Host",
+                                            "Port",
+                                            "ClientId",
+                                            "User",
+                                            "PasswordSealed",
+                                            "Tls",
+                                            "CaFile",
+                                            "TopicRoot",
+                                            "Qos",
+                                            "BufferMessages"};
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;

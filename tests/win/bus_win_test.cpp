@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "bus/crc16.h"
@@ -51,8 +53,14 @@ std::string Reply(const std::string& body) {
 // Counts the reads that brought data, to show a reply came a byte at a time.
 class CountingDriver final : public PortDriver {
  public:
-  std::int32_t Open(int index, std::int32_t baud, PortHandle& handle) override {
-    return real.Open(index, baud, handle);
+  std::int32_t Open(int index, std::int32_t baud, bool watch_input, PortHandle& handle) override {
+    return real.Open(index, baud, watch_input, handle);
+  }
+  void StopWatching(PortHandle handle) override { real.StopWatching(handle); }
+  WakeSignal WatchInput(PortHandle handle, std::uint32_t bytes) override {
+    const WakeSignal signal = real.WatchInput(handle, bytes);
+    (signal != 0 ? watched : unwatchable) += 1;
+    return signal;
   }
   void Close(PortHandle handle) override { real.Close(handle); }
   void PurgeInput(PortHandle handle) override { real.PurgeInput(handle); }
@@ -68,10 +76,15 @@ class CountingDriver final : public PortDriver {
   }
   Win32PortDriver real;
   int reads_with_data = 0;
+  int watched = 0;      // waits that the arrival of bytes could end
+  int unwatchable = 0;  // the port could not say
 };
 
-class WinBusTest : public ::testing::Test {
+// Every test runs with each way of waiting for a reply that has its own
+// port calls: the clock's ticks and the arrival of the bytes.
+class WinBusTest : public ::testing::TestWithParam<ReplyWait> {
  protected:
+  WinBusTest() { bus->Wait = GetParam(); }
   CountingDriver driver;
   SteadyClock clock;
   Win32MessagePump pump;
@@ -91,16 +104,16 @@ class WinBusTest : public ::testing::Test {
   bool Ask(int device) { return bus->Transact("1;3;", device, kTimeOut400); }
 };
 
-TEST_F(WinBusTest, PortsThatAreNotSerialPortsFail) {
+TEST_P(WinBusTest, PortsThatAreNotSerialPortsFail) {
   EXPECT_EQ(OpenStatus(kCom7), kStatusCannotOpen);
   EXPECT_EQ(OpenStatus(kCom8), kStatusNotCharDevice);
   EXPECT_EQ(OpenStatus(kCom11), kStatusNotCharDevice);
   EXPECT_EQ(OpenStatus(kCom9), kStatusBadSettings);
 }
 
-TEST_F(WinBusTest, GoodOpenAppliesTheLineSettings) {
+TEST_P(WinBusTest, GoodOpenAppliesTheLineSettings) {
   UniqueFileHandle port;
-  ASSERT_EQ(OpenPort(kCom3, 19200, port), kStatusOk);
+  ASSERT_EQ(OpenPort(kCom3, 19200, /*overlapped=*/false, port), kStatusOk);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   ASSERT_TRUE(::GetCommState(port.get(), &dcb));
@@ -121,7 +134,7 @@ TEST_F(WinBusTest, GoodOpenAppliesTheLineSettings) {
   EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 100u);
 }
 
-TEST_F(WinBusTest, AlreadyOpenPortIsSkipped) {
+TEST_P(WinBusTest, AlreadyOpenPortIsSkipped) {
   Open(PortBit[kCom3]);
   const PortHandle handle = com3().Handle;
   com3().Status = 77;
@@ -131,7 +144,7 @@ TEST_F(WinBusTest, AlreadyOpenPortIsSkipped) {
   EXPECT_EQ(bus->OpenMask(), PortBit[kCom3] | PortBit[kCom4]);
 }
 
-TEST_F(WinBusTest, FailingCom2MeansCom5IsNotTried) {
+TEST_P(WinBusTest, FailingCom2MeansCom5IsNotTried) {
   bus->Slots[kCom5].Status = 1234;
   bus->SelectedMask = PortBit[kCom2] | PortBit[kCom5];
   EXPECT_FALSE(bus->OpenPorts());
@@ -140,19 +153,23 @@ TEST_F(WinBusTest, FailingCom2MeansCom5IsNotTried) {
   EXPECT_EQ(bus->OpenMask(), 0u);
 }
 
-TEST_F(WinBusTest, Com10OpensThroughTheDeviceNamespace) {
+TEST_P(WinBusTest, Com10OpensThroughTheDeviceNamespace) {
   Open(PortBit[kCom10]);
   ASSERT_TRUE(Ask(kDeviceGood));
   EXPECT_EQ(bus->Slots[kCom10].RxText, Reply("5;10.5;"));
 }
 
-TEST_F(WinBusTest, GoodExchange) {
+TEST_P(WinBusTest, GoodExchange) {
   Open(PortBit[kCom3]);
   ASSERT_TRUE(Ask(kDeviceGood));
   EXPECT_EQ(com3().Status, kStatusOk);
   EXPECT_EQ(com3().RxText, "!5;23.45;36887\r");
   ASSERT_TRUE(ParseReply(com3().RxText.view(), kDeviceGood, com3().Values, 1));
   EXPECT_EQ(com3().Values[0], "23.45");
+  if (GetParam() == ReplyWait::kArrival) {
+    EXPECT_GT(driver.watched, 0);
+    EXPECT_EQ(driver.unwatchable, 0) << "the port fell back to the clock";
+  }
   // The simulator checked the request's start bytes and checksum.
   const auto log = testing::SimulatorLog();
   ASSERT_FALSE(log.empty());
@@ -160,7 +177,7 @@ TEST_F(WinBusTest, GoodExchange) {
       << log.back();
 }
 
-TEST_F(WinBusTest, SilenceGivesNineAfterTheDeadline) {
+TEST_P(WinBusTest, SilenceGivesNineAfterTheDeadline) {
   Open(PortBit[kCom3]);
   const std::int64_t start = clock.NowNs();
   EXPECT_FALSE(Ask(kDeviceSilent));
@@ -168,7 +185,7 @@ TEST_F(WinBusTest, SilenceGivesNineAfterTheDeadline) {
   EXPECT_GE(clock.NowNs() - start, 397'440'000);
 }
 
-TEST_F(WinBusTest, PartialReplyGivesSeven) {
+TEST_P(WinBusTest, PartialReplyGivesSeven) {
   Open(PortBit[kCom3]);
   EXPECT_FALSE(Ask(kDevicePartial));
   EXPECT_EQ(com3().Status, kStatusBadReply);
@@ -176,20 +193,20 @@ TEST_F(WinBusTest, PartialReplyGivesSeven) {
   EXPECT_EQ(com3().RxText, full.substr(0, full.size() - 1));
 }
 
-TEST_F(WinBusTest, NoiseOnlyGivesNine) {
+TEST_P(WinBusTest, NoiseOnlyGivesNine) {
   Open(PortBit[kCom3]);
   EXPECT_FALSE(Ask(kDeviceNoiseOnly));
   EXPECT_EQ(com3().Status, kStatusNoReply);
   EXPECT_EQ(com3().RxText, "");
 }
 
-TEST_F(WinBusTest, NoiseBeforeTheReplyIsSkipped) {
+TEST_P(WinBusTest, NoiseBeforeTheReplyIsSkipped) {
   Open(PortBit[kCom3]);
   ASSERT_TRUE(Ask(kDeviceNoise));
   EXPECT_EQ(com3().RxText, Reply("13;23.45;"));
 }
 
-TEST_F(WinBusTest, ReplyLengthLimit) {
+TEST_P(WinBusTest, ReplyLengthLimit) {
   Open(PortBit[kCom3]);
   EXPECT_FALSE(Ask(kDeviceOverlong));
   EXPECT_EQ(com3().Status, kStatusBadLength);
@@ -204,22 +221,25 @@ TEST_F(WinBusTest, ReplyLengthLimit) {
   EXPECT_TRUE(ParseReply(com3().RxText.view(), kDeviceAt249, com3().Values, 1));
 }
 
-TEST_F(WinBusTest, BytesAfterTheEndAreDropped) {
+TEST_P(WinBusTest, BytesAfterTheEndAreDropped) {
   Open(PortBit[kCom3]);
   ASSERT_TRUE(Ask(kDeviceTrailing));
   EXPECT_EQ(com3().RxText, Reply("11;23.45;"));
 }
 
-TEST_F(WinBusTest, OneBytePerReadAssemblesTheReply) {
+TEST_P(WinBusTest, OneBytePerReadAssemblesTheReply) {
   Open(PortBit[kCom3]);
   driver.reads_with_data = 0;
   ASSERT_TRUE(Ask(kDeviceBytewise));
   const std::string reply = Reply("12;23.45;");
   EXPECT_EQ(com3().RxText, reply);
-  EXPECT_EQ(driver.reads_with_data, static_cast<int>(reply.size()));
+  // A watch takes the bytes as they come, however many it waits for.
+  if (GetParam() == ReplyWait::kTick) {
+    EXPECT_EQ(driver.reads_with_data, static_cast<int>(reply.size()));
+  }
 }
 
-TEST_F(WinBusTest, WellFramedButWrongRepliesAreLeftToTheParser) {
+TEST_P(WinBusTest, WellFramedButWrongRepliesAreLeftToTheParser) {
   Open(PortBit[kCom3]);
   for (int device : {kDeviceBadCrc, kDeviceBadAddr, kDeviceExtraField}) {
     ASSERT_TRUE(Ask(device)) << device;
@@ -227,7 +247,7 @@ TEST_F(WinBusTest, WellFramedButWrongRepliesAreLeftToTheParser) {
   }
 }
 
-TEST_F(WinBusTest, ArgumentLimits) {
+TEST_P(WinBusTest, ArgumentLimits) {
   Open(PortBit[kCom3]);
   ASSERT_TRUE(Ask(kDeviceHighest));
   EXPECT_EQ(com3().RxText, Reply("254;-1.5;"));
@@ -284,47 +304,68 @@ class StopTest : public WinBusTest {
   HWND window = nullptr;
 };
 
-// Posts the Stop message once the watched slot holds the expected text.
+// Posts the Stop message once `ready` holds.
 class PostStopWhen final : public MessagePump {
  public:
-  PostStopWhen(MessagePump& real, HWND window, std::string text)
-      : real_(real), window_(window), text_(std::move(text)) {}
-  void Watch(const TPortSlot* slot) { slot_ = slot; }
+  PostStopWhen(MessagePump& real, HWND window, std::function<bool()> ready)
+      : real_(real), window_(window), ready_(std::move(ready)) {}
   void ProcessMessages() override {
-    if (!posted_ && slot_ != nullptr && slot_->RxText == text_) {
+    if (!posted_ && ready_()) {
       ::PostMessageW(window_, StopTest::kStopMessage, 0, 0);
       posted_ = true;
     }
     real_.ProcessMessages();
   }
   void Idle(std::int64_t max_ns) override { real_.Idle(max_ns); }
+  void IdleUntil(std::int64_t max_ns, std::span<const WakeSignal> signals) override {
+    real_.IdleUntil(max_ns, signals);
+  }
 
  private:
   MessagePump& real_;
   HWND window_;
-  std::string text_;
-  const TPortSlot* slot_ = nullptr;
+  std::function<bool()> ready_;
   bool posted_ = false;
 };
 
-TEST_F(StopTest, StopDuringTheWaitKeepsWhatArrived) {
+// With ticks the stop comes once the partial reply is in the slot, which
+// keeps it; a watch holds what it took until the exchange ends, so there the
+// stop comes while a silent device is waited for.
+TEST_P(StopTest, StopDuringTheWaitKeepsWhatArrived) {
+  const bool ticks = GetParam() == ReplyWait::kTick;
   const std::string full = Reply("7;23.45;");
-  const std::string partial = full.substr(0, full.size() - 1);
-  PostStopWhen stopping_pump(pump, window, partial);
+  const std::string partial = ticks ? full.substr(0, full.size() - 1) : "";
+  const int device = ticks ? kDevicePartial : kDeviceSilent;
+  MoreCOM* watched = nullptr;
+  const std::size_t requests = testing::SimulatorLog().size();
+  PostStopWhen stopping_pump(pump, window, [&] {
+    if (ticks) return watched != nullptr && watched->Slots[kCom3].RxText == partial;
+    return testing::SimulatorLog().size() > requests;
+  });
   MoreCOM stopping_bus(driver, clock, stopping_pump);
-  stopping_pump.Watch(&stopping_bus.Slots[kCom3]);
+  stopping_bus.Wait = GetParam();
+  watched = &stopping_bus;
   ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&stopping_bus));
   stopping_bus.SelectedMask = PortBit[kCom3];
   ASSERT_TRUE(stopping_bus.OpenPorts());
 
   // A deadline far away: only the stop can end this exchange early.
   const std::int64_t start = clock.NowNs();
-  EXPECT_FALSE(stopping_bus.Transact("1;3;", kDevicePartial, 100 * kTimeOut400));
+  EXPECT_FALSE(stopping_bus.Transact("1;3;", device, 100 * kTimeOut400));
   EXPECT_LT(clock.NowNs() - start, 39'000'000'000);
   EXPECT_EQ(stopping_bus.StopRequested, 1);
   EXPECT_EQ(stopping_bus.Slots[kCom3].Status, 0);
   EXPECT_EQ(stopping_bus.Slots[kCom3].RxText, partial);
 }
+
+std::string WaitName(const ::testing::TestParamInfo<ReplyWait>& info) {
+  return info.param == ReplyWait::kArrival ? "Arrival" : "Ticks";
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, WinBusTest,
+                         ::testing::Values(ReplyWait::kTick, ReplyWait::kArrival), WaitName);
+INSTANTIATE_TEST_SUITE_P(Waits, StopTest, ::testing::Values(ReplyWait::kTick, ReplyWait::kArrival),
+                         WaitName);
 
 }  // namespace
 }  // namespace quorvel::bus
