@@ -126,17 +126,18 @@ bool MoreCOM::Transact(std::string_view Cmd, std::int32_t Addr, double TimeOut) 
     }
     if (pending == 0) break;
     if (Wait == ReplyWait::kSpin) continue;
-    if (Wait == ReplyWait::kArrival) {
-      if ((pending & ~last_look) != 0) AwaitArrival(pending, Addr, deadline);
+    if (Wait == ReplyWait::kArrival &&
+        ((pending & ~last_look) == 0 || AwaitArrival(pending, Addr, deadline))) {
       continue;
     }
+    // A port that cannot tell when bytes arrive is looked at by the clock.
     const std::int64_t idle = IdleNs(pending, deadline);
     if (idle > 0) pump_.Idle(idle);
   }
   return result;
 }
 
-void MoreCOM::AwaitArrival(PortMask pending, std::int32_t address, std::int64_t deadline) {
+bool MoreCOM::AwaitArrival(PortMask pending, std::int32_t address, std::int64_t deadline) {
   std::array<WakeSignal, kPortCount> signals{};
   std::size_t count = 0;
   for (int i = 0; i < kPortCount; ++i) {
@@ -144,15 +145,11 @@ void MoreCOM::AwaitArrival(PortMask pending, std::int32_t address, std::int64_t 
     const auto bytes =
         static_cast<std::uint32_t>(BytesStillToCome(Slots[i].RxText.view(), address));
     signals[count] = driver_.WatchInput(Slots[i].Handle, bytes);
-    if (signals[count++] == 0) {
-      // A port that cannot tell: looked at by the clock, as ticks would.
-      const std::int64_t idle = IdleNs(pending, deadline);
-      if (idle > 0) pump_.Idle(idle);
-      return;
-    }
+    if (signals[count++] == 0) return false;
   }
   // Wake just past the deadline at the latest: the port times out only then.
   pump_.IdleUntil(deadline - clock_.NowNs() + 1, std::span(signals.data(), count));
+  return true;
 }
 
 void MoreCOM::CollectWatched(PortMask ports) {

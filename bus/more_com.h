@@ -111,8 +111,9 @@ class MoreCOM {
   void Collect(TPortSlot& slot, std::uint32_t received);
   // How long the wait phase may sleep before the next pass.
   std::int64_t IdleNs(PortMask pending, std::int64_t deadline);
-  // One sleep of the wait phase with ReplyWait::kArrival.
-  void AwaitArrival(PortMask pending, std::int32_t address, std::int64_t deadline);
+  // One sleep of the wait phase with ReplyWait::kArrival; false, without
+  // sleeping, when a port cannot tell when bytes arrive.
+  bool AwaitArrival(PortMask pending, std::int32_t address, std::int64_t deadline);
   // Ends the watches of the ports in `ports` and collects what they held.
   void CollectWatched(PortMask ports);
 

@@ -1,6 +1,5 @@
-// How soon a reply can be whole, from what of it has come: the wait for a
-// reply sleeps while its CR cannot be there yet and wakes on the arrival of
-// bytes only for the last ones.
+// How many bytes a reply still needs, from what of it has come: the wait for
+// a reply is woken once they have arrived, not at every byte.
 #pragma once
 
 #include <cstddef>

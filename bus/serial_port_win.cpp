@@ -23,8 +23,8 @@ struct Win32PortDriver::Port {
   OVERLAPPED watch{};
   std::array<std::uint8_t, 256> taken{};
   bool watching = false;  // the read on `watch` was started and not collected
-  // A wait failed: the port cannot tell when bytes arrive (a driver without
-  // the event), and is looked at by the clock from then on.
+  // A watch could not be started: the port cannot tell when bytes arrive,
+  // and is looked at by the clock from then on.
   bool cannot_watch = false;
 };
 
@@ -112,8 +112,8 @@ std::int32_t OpenPort(int index, std::int32_t baud_rate, bool overlapped, Unique
   FillCommTimeouts(LineTimeouts{}, timeouts);
   if (overlapped) {
     // Reads without time-outs: a read ends when it has all it asked for.
-    // The watch asks for one byte; the other reads ask only for what the
-    // input queue holds, so they end at once all the same.
+    // The watch asks for the bytes still to come; the other reads ask only
+    // for what the input queue holds, so they end at once all the same.
     timeouts.ReadIntervalTimeout = 0;
   }
   // Each call runs only if the ones before it succeeded.
@@ -158,15 +158,15 @@ std::int32_t Win32PortDriver::Open(int index, std::int32_t baud_rate, bool watch
 }
 
 void Win32PortDriver::Close(PortHandle handle) {
-  Port& port = At(handle);
+  const auto at = std::find_if(ports_.begin(), ports_.end(),
+                               [&](const auto& p) { return p.get() == &At(handle); });
+  Port& port = **at;
   if (port.watching && !EndWatch(port.file.get(), port.watch, port.arrived.get())) {
     // The system may still write into the record: it stays.
     port.file.reset();
-    abandoned_.push_back(std::move(*std::find_if(ports_.begin(), ports_.end(),
-                                                 [&](const auto& p) { return p.get() == &port; })));
+    abandoned_.push_back(std::move(*at));
   }
-  std::erase_if(ports_,
-                [&](const std::unique_ptr<Port>& p) { return p == nullptr || p.get() == &port; });
+  ports_.erase(at);
   if (open_ports_ > 0 && --open_ports_ == 0) ::timeEndPeriod(1);
 }
 

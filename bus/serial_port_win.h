@@ -18,9 +18,9 @@ void FillCommTimeouts(const LineTimeouts& timeouts, COMMTIMEOUTS& out);
 
 // Opens COM(index + 1) as the bus needs it: exclusive, 8N1, no flow
 // control, DTR and RTS raised, break cleared, reads that never wait, stale
-// input discarded; `overlapped` opens it for overlapped I/O, with the
-// arrival of bytes as its one communications event. Returns 0, 5, 21 or 6;
-// on 0, `port` holds the handle.
+// input discarded; `overlapped` opens it for overlapped I/O, its reads then
+// without time-outs (each ends when it has what it asked for). Returns 0, 5,
+// 21 or 6; on 0, `port` holds the handle.
 std::int32_t OpenPort(int index, std::int32_t baud_rate, bool overlapped, UniqueFileHandle& port);
 
 class Win32PortDriver final : public PortDriver {
@@ -46,6 +46,8 @@ class Win32PortDriver final : public PortDriver {
  private:
   struct Port;
   Port& At(PortHandle handle);
+  // The system timer runs at 1 ms only while a port is open, so the idle
+  // wait between reads wakes in time without slowing the machine otherwise.
   int open_ports_ = 0;
   std::vector<std::unique_ptr<Port>> ports_;
   // Ports closed while a wait on them would not end: kept, since the system

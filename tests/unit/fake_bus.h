@@ -42,7 +42,6 @@ class FakePump final : public MessagePump {
   // Ends when the first of the signals is set (`set_at` says when: at or
   // after now, or never as INT64_MAX) or after `max_ns`.
   void IdleUntil(std::int64_t max_ns, std::span<const WakeSignal> signals) override {
-    ++signal_waits;
     std::int64_t end = clock_.now + max_ns;
     for (WakeSignal signal : signals) {
       if (set_at) end = std::min(end, std::max(clock_.now, set_at(signal)));
@@ -51,7 +50,6 @@ class FakePump final : public MessagePump {
   }
   std::function<void()> on_pump;
   std::function<std::int64_t(WakeSignal)> set_at;
-  int signal_waits = 0;
   int pumps = 0;
   int idles = 0;
   std::int64_t longest_idle = 0;
@@ -77,8 +75,7 @@ class FakePorts final : public PortDriver {
     int reads = 0;
     std::int32_t baud = 0;
     bool open = false;
-    bool watched = false;  // opened for WatchInput
-    int watches = 0;
+    bool watched = false;                    // opened for WatchInput
     std::vector<std::uint32_t> watched_for;  // the byte counts asked for
   };
 
@@ -138,7 +135,6 @@ class FakePorts final : public PortDriver {
   WakeSignal WatchInput(PortHandle handle, std::uint32_t bytes) override {
     Port& p = at(handle);
     if (!p.watched) return 0;
-    ++p.watches;
     p.watched_for.push_back(bytes);
     return static_cast<WakeSignal>(handle) - 100 + 1;
   }
