@@ -57,8 +57,9 @@
 //   processor times), poll.latency_K_clients_median_ms_B, ..._p99_ms_B
 //                                     the same run: the first sensor is the
 //                                     'count' sensor, its quality and time
-//                                     items linked as well, this process
-//                                     linked to it for the latency
+//                                     items linked as well; the latency is
+//                                     of every item's updates to this
+//                                     process, linked after the clients
 // and with --plain, every figure of the phases one..memory again with the
 // plain design ([Bus] WaitForReply=0, AdviseDuringRequest=0), named with
 // "_plain" at the end;
@@ -311,6 +312,16 @@ std::vector<std::optional<double>> SentTimes(const Sensor& sensor) {
     if (ours_addr && ours_cmd) sent.push_back(time);
   }
   return sent;
+}
+
+// The CLOCK_REALTIME seconds at which each reply to `sensor` went out, in
+// order; the requests not answered left out.
+std::vector<double> AnsweredTimes(const std::vector<std::optional<double>>& sent) {
+  std::vector<double> times;
+  for (const std::optional<double>& t : sent) {
+    if (t) times.push_back(*t);
+  }
+  return times;
 }
 
 // Requests the simulator has logged so far, by address.
@@ -623,6 +634,29 @@ std::vector<double> Latencies(const Sensor& sensor, const std::vector<Arrival>& 
   return latencies;
 }
 
+// Milliseconds from the last reply for an item's sensor that went out before
+// each update of the item: for a bus whose pass is long beside a latency,
+// where each update has no earlier reply of its sensor to be mistaken for.
+std::vector<double> LatenciesByItem(const std::vector<Sensor>& sensors,
+                                    const std::vector<Update>& updates) {
+  std::map<std::pair<int, int>, std::vector<double>> sent;
+  for (const Sensor& s : sensors) {
+    auto& times = sent[{s.address, s.channel}];
+    if (times.empty()) times = AnsweredTimes(SentTimes(s));
+  }
+  std::vector<double> latencies;
+  for (const Update& u : updates) {
+    const std::vector<double>& times = sent[{sensors[u.item].address, sensors[u.item].channel}];
+    const auto after = std::upper_bound(times.begin(), times.end(), u.at);
+    if (after != times.begin()) latencies.push_back((u.at - *std::prev(after)) * 1e3);
+  }
+  if (latencies.size() < updates.size()) {
+    Fail(kProgram, std::to_string(updates.size() - latencies.size()) +
+                       " updates came before any reply of their sensor in the simulator's log");
+  }
+  return latencies;
+}
+
 void PrintLatencies(const std::string& prefix, const std::string& b,
                     const std::vector<double>& latencies, const std::string& median_note,
                     const std::string& p99_note) {
@@ -751,12 +785,9 @@ bool Memory(const Options& o) {
         phase.cpu() / (readings_per_s * phase.elapsed()) * 1e6, "us");
   Print("poll.wineserver_cpu_per_reading_us_500_sensors_" + k + "_" + b,
         phase.server_cpu() / (readings_per_s * phase.elapsed()) * 1e6, "us");
-  std::vector<Arrival> arrivals;
-  for (const Update& u : phase.updates()) {
-    if (u.item == 0) arrivals.push_back({RequestOf(u.value), u.at});
-  }
-  PrintLatencies("poll.latency_" + k, b, Latencies(o.sensor, arrivals, "readings"),
-                 "target <= 1 ms", "target <= 3 ms");
+  PrintLatencies("poll.latency_" + k, b, LatenciesByItem(phase.sensors(), phase.updates()),
+                 "every item, to this process, linked after the clients; target <= 1 ms",
+                 "target <= 3 ms");
   return true;
 }
 
