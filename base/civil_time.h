@@ -28,4 +28,8 @@ class LocalTimeZone {
 // "yyyy-mm-dd hh:nn:ss.zzz": 24-hour clock, milliseconds.
 std::string CivilTimeText(const CivilTime& time);
 
+// The number of the day of `date` (its year, month and day; the proleptic
+// Gregorian calendar) counted from 1970-01-01, so dates subtract to days.
+std::int64_t DayNumber(const CivilTime& date);
+
 }  // namespace quorvel

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/cp1251.h"
+#include "config/log_settings.h"
 #include "config/start_with_windows.h"
 #include "memory_profile.h"
 
@@ -283,6 +285,45 @@ TEST_F(SettingsFileTest, TheMqttSectionReadsWritesAndTellsTheChange) {
   ReadIni(profile, back, table_path);
   EXPECT_EQ(back.Mqtt(), settings.Mqtt());
   EXPECT_FALSE(profile.Get(kSetup, "Host")) << "not in the dialog's section";
+}
+
+// The reading log's section: an old file without it, damaged keys, every key
+// written back and read again.
+TEST(LogSection, ReadsWhatIsSoundAndWritesEveryKey) {
+  MemoryProfile profile;
+  LogSettings log;
+  ReadLogSection(profile, log);
+  EXPECT_EQ(log, LogSettings{});
+  EXPECT_EQ(profile.reads, (Texts{"Enabled", "Folder", "KeepDays"}));
+  EXPECT_FALSE(log.enabled);
+  EXPECT_EQ(log.keep_days, 31);
+
+  for (const char* text : {"0", "3651", "-5", "x", "", "10 days"}) {
+    LogSettings fresh;
+    fresh.keep_days = 90;
+    profile.Set("Log", "KeepDays", text);
+    ReadLogSection(profile, fresh);
+    EXPECT_EQ(fresh.keep_days, 90) << text;
+  }
+  profile.Set("Log", "Enabled", "1");
+  const std::string folder = cp1251::FromUtf8("D:\\Журнал");
+  profile.Set("Log", "Folder", folder);
+  profile.Set("Log", "KeepDays", "0x10");
+  ReadLogSection(profile, log);
+  EXPECT_EQ(log, (LogSettings{true, folder, 16}));
+
+  log.keep_days = 3650;
+  MemoryProfile written;
+  ASSERT_TRUE(WriteLogSection(written, log));
+  EXPECT_EQ(written.writes, (Texts{"Enabled", "Folder", "KeepDays"}));
+  EXPECT_EQ(*written.Get("Log", "KeepDays"), "3650");
+  LogSettings back;
+  ReadLogSection(written, back);
+  EXPECT_EQ(back, log);
+
+  written.refuse_key = "Folder";
+  EXPECT_FALSE(WriteLogSection(written, LogSettings{}));
+  EXPECT_EQ(written.writes.back(), "Enabled");
 }
 
 TEST_F(SettingsFileTest, BooleansAndTheirSideEffects) {
