@@ -41,6 +41,11 @@ for baud in 9600 19200; do
     --seconds "$seconds" --clients 10 --phases "$phases" --plain | tr -d '\r'
 done
 
+# The same 500 sensors at 19200 bit/s with the line monitor closed, then open.
+tools/winerun.sh --native build/native --sim "$bus" -- \
+  build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
+  --seconds "$seconds" --phases monitor | tr -d '\r'
+
 # The same bus with every reading published to the run's broker as well:
 # one sensor with MQTT off, on and with the broker stopped, the latency to a
 # subscriber, and the memory of a full outbox.

@@ -44,9 +44,10 @@ screenshot=""
 if [ -n "$seconds" ]; then
   mkdir -p build/demo
   screenshot=$PWD/build/demo/quorvel-main.png
-  rm -f "$screenshot" build/demo/setup-*.png build/demo/quorvel-splash.png
+  rm -f "$screenshot" build/demo/setup-*.png build/demo/quorvel-splash.png build/demo/quorvel-monitor.png
   runner+=(--seconds "$seconds" --screenshot "$screenshot" --setup-screenshots "$PWD/build/demo"
-           --splash-screenshot "$PWD/build/demo/quorvel-splash.png")
+           --splash-screenshot "$PWD/build/demo/quorvel-splash.png"
+           --monitor-screenshot "$PWD/build/demo/quorvel-monitor.png")
 fi
 
 echo "Simulated bus on COM3 at 9600 bit/s: devices 5, 7, 14, 9 (silent) and 12 (bad checksum)."
@@ -57,5 +58,6 @@ tools/winerun.sh --native build/native --locale ru_RU.UTF-8 --sim "$bus" -- \
 if [ -n "$screenshot" ] && [ -f "$screenshot" ]; then
   echo "The splash at start: build/demo/quorvel-splash.png"
   echo "The main window as it was after $seconds seconds: ${screenshot#"$PWD"/}"
+  echo "The line monitor, opened from the menu while polling: build/demo/quorvel-monitor.png"
   echo "The settings dialog's pages: build/demo/setup-general.png, setup-exchange.png, setup-dde.png, setup-more.png"
 fi

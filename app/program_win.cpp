@@ -8,12 +8,15 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "app/workbook/workbook_launch_win.h"
 #include "base/cp1251.h"
 #include "base/executable_path.h"
 #include "base/local_memory_win.h"
+#include "base/user_decimal_win.h"
 #include "config/profile_file_win.h"
 #include "config/secret_seal_win.h"
 #include "config/settings_file.h"
@@ -80,10 +83,12 @@ Program::Program(HINSTANCE instance)
 Program::~Program() {
   // The windows go first, the main window with the DDE items last of them;
   // then the port, and the forms' topics.
+  monitor_.reset();
   about_.reset();
   setup_.reset();
   form_.reset();
   mqtt_readings_.reset();
+  log_readings_.reset();
   quality_items_.reset();
   value_items_.reset();
   announcements_.reset();
@@ -147,6 +152,9 @@ bool Program::CreateWindows(int show) {
   sinks_.Add(*quality_items_);
   mqtt_readings_ = std::make_unique<mqtt::MqttReadings>(*items_, broker_);
   sinks_.Add(*mqtt_readings_);
+  log_readings_ = std::make_unique<log::LogReadings>(log_writer_, settings_.table(), time_zone_);
+  sinks_.Add(*log_readings_);
+  sinks_.Add(monitor_sink_);
   sinks_.Add(*panes_);
   // The notification area shows small icons: the small one, not a shrunk large one.
   const auto icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(QUORVEL_ICON_ID),
@@ -190,6 +198,7 @@ void Program::RunMessageLoop() {
 void Program::ReadSettingsFile() {
   config::Win32ProfileFile profile(settings_path_);
   config::ReadIni(profile, settings_);
+  config::ReadWindowPlace(profile, config::kMonitorSection, monitor_place_);
 }
 
 HWND Program::Owner() const {
@@ -216,6 +225,20 @@ void Program::DisplayChanging(int index) {
 void Program::MqttChanged(const config::MqttSettings& /*mqtt*/) {
   // While the file is read at start, the DDE names are not set yet.
   if (setup_) RestartBroker();
+}
+
+void Program::LogChanged(const config::LogSettings& log) {
+  if (!log.enabled) {
+    log_writer_.Configure(std::nullopt);
+    return;
+  }
+  std::error_code error;
+  std::filesystem::path folder = log::LogFolder(log.folder);
+  // Fixed now: a later change of the working directory does not move it.
+  if (std::filesystem::path absolute = std::filesystem::absolute(folder, error); !error) {
+    folder = std::move(absolute);
+  }
+  log_writer_.Configure(log::LogOptions{std::move(folder), log.keep_days, UserDecimalSeparator()});
 }
 
 void Program::RestartBroker() {
@@ -278,6 +301,14 @@ void Program::ShowAbout() {
   if (about_) about_->ShowModal();
 }
 
+void Program::ShowMonitor() {
+  if (!monitor_) {
+    monitor_ = std::make_unique<ui::MonitorForm>(instance_, settings_, monitor_sink_, time_zone_,
+                                                 monitor_place_, *this);
+  }
+  monitor_->Show();
+}
+
 std::optional<std::string> Program::ItemText(int index) {
   if (!items_ || index >= items_->ItemCount()) return std::nullopt;
   return items_->Item(index).Text();
@@ -288,7 +319,15 @@ std::optional<std::string> Program::SaveSettings() {
   // The table file records the grid that saved it.
   const auto grid = static_cast<std::int32_t>(
       reinterpret_cast<std::intptr_t>(setup_ ? setup_->GridHandle() : nullptr));
-  return config::WriteIni(profile, settings_, settings_path_, grid);
+  std::optional<std::string> error = config::WriteIni(profile, settings_, settings_path_, grid);
+  if (monitor_) monitor_->NotePlace();
+  // Where the monitor stood is no setting worth a failed save: written
+  // when it was ever placed, and a refusal is not reported.
+  if (monitor_place_.width > 0) {
+    config::WriteWindowPlace(profile, config::kMonitorSection, monitor_place_);
+    profile.Flush();
+  }
+  return error;
 }
 
 void Program::ReleaseItems() {
@@ -327,6 +366,10 @@ std::string Program::MqttStateText() {
   return mqtt::LinkStatusText(broker_.Status());
 }
 
+std::string Program::LogStateText() {
+  return log::TroubleText(log_writer_.State());
+}
+
 std::string Program::MqttDefaultClientId() {
   return config::DefaultClientId(poll::ServiceName(ExecutablePath()), ComputerName());
 }
@@ -334,6 +377,18 @@ std::string Program::MqttDefaultClientId() {
 std::string Program::MqttDefaultTopicRoot() {
   return config::DefaultTopicRoot(poll::ServiceName(ExecutablePath()),
                                   items_ ? items_->Topic().Name() : settings_.Topic());
+}
+
+std::string Program::ServicesText() {
+  std::string text;
+  if (settings_.Mqtt().enabled) {
+    text = std::string(cp1251::Text("MQTT: ").view()) + mqtt::LinkStatusText(broker_.Status());
+  }
+  if (settings_.Log().enabled) {
+    if (!text.empty()) text += "   ";
+    text += LogStateText();
+  }
+  return text;
 }
 
 void Program::TopicNamed() {

@@ -16,6 +16,10 @@
 #include "bus/more_com.h"
 #include "bus/serial_port_win.h"
 #include "config/settings.h"
+#include "config/window_place.h"
+#include "log/log_readings.h"
+#include "log/log_writer.h"
+#include "monitor/monitor_sink.h"
 #include "mqtt/broker_link.h"
 #include "mqtt/mqtt_readings.h"
 #include "poll/dde_announcements.h"
@@ -27,6 +31,7 @@
 #include "poll/reading.h"
 #include "ui/main_form_win.h"
 #include "ui/main_panes.h"
+#include "ui/monitor_form_win.h"
 #include "ui/setup_form_rules.h"
 #include "ui/setup_form_win.h"
 #include "ui/tray/about_form_win.h"
@@ -48,7 +53,8 @@ class ComApartment {
 
 class Program final : public config::SettingsEffects,
                       public ui::MainFormHost,
-                      public ui::SetupFormHost {
+                      public ui::SetupFormHost,
+                      public ui::MonitorFormHost {
  public:
   explicit Program(HINSTANCE instance);
   ~Program() override;
@@ -63,6 +69,7 @@ class Program final : public config::SettingsEffects,
   void StartWithWindowsChanged(bool checked) override;
   void DisplayChanging(int index) override;
   void MqttChanged(const config::MqttSettings& mqtt) override;
+  void LogChanged(const config::LogSettings& log) override;
 
   // ui::MainFormHost
   void ShowSplash() override;
@@ -70,6 +77,7 @@ class Program final : public config::SettingsEffects,
   void OpenWorkbook() override;
   void ShowSetup() override;
   void ShowAbout() override;
+  void ShowMonitor() override;
   poll::PollRun& Poll() override { return *poll_; }
   std::optional<std::string> ItemText(int index) override;
   std::optional<std::string> SaveSettings() override;
@@ -82,9 +90,13 @@ class Program final : public config::SettingsEffects,
   void FillSensorList() override;
   void Warn(ui::SetupWarning warning) override;
   std::string MqttStateText() override;
+  std::string LogStateText() override;
   std::string MqttDefaultClientId() override;
   std::string MqttDefaultTopicRoot() override;
   void TopicNamed() override;
+
+  // ui::MonitorFormHost
+  std::string ServicesText() override;
 
  private:
   bool StartDde();
@@ -134,6 +146,13 @@ class Program final : public config::SettingsEffects,
   mqtt::BrokerLink broker_;
   std::string broker_root_;  // the topic root the link was started with
   std::unique_ptr<mqtt::MqttReadings> mqtt_readings_;
+  // Its thread ends (writing out what it holds) after the windows have gone.
+  log::LogWriter log_writer_;
+  std::unique_ptr<log::LogReadings> log_readings_;
+  // Counted from the start, whether the monitor shows or not.
+  monitor::MonitorSink monitor_sink_;
+  config::WindowPlace monitor_place_;
+  std::unique_ptr<ui::MonitorForm> monitor_;
   std::unique_ptr<ui::TrayIcon> tray_;
   std::unique_ptr<ui::TSetupForm> setup_;
   std::unique_ptr<ui::TAboutForm> about_;

@@ -76,6 +76,10 @@
 //   poll.healthy_ratio_demote_after_3_to_alone_B,
 //   poll.healthy_ratio_demotion_off_to_alone_B
 //                                     the second and the first over the third
+// and, with --phases monitor, the 500 sensors back to back with the line
+// monitor closed and open (its traffic scrolling):
+//   poll.*_500_sensors_B_monitor_closed, ..._monitor_open
+//   poll.monitor_line_ratio_open_to_closed
 // and, with the readings published to the run's broker as well (QoS 1):
 //   poll.*_1_sensor_B_mqtt_off, ..._mqtt_on, ..._mqtt_broker_stopped
 //                                     the one-sensor figures above (readings,
@@ -142,6 +146,8 @@
 #include "testkit/quorvel_remote_win.h"
 #include "tools/cli_options.h"
 #include "tools/console_lines.h"
+#include "ui/main_form_ids.h"
+#include "ui/monitor_form_ids.h"
 
 namespace {
 
@@ -1087,6 +1093,34 @@ bool MqttMemory(const Options& o, const quorvel::testing::BrokerPorts& ports) {
   return true;
 }
 
+// The 500 sensors back to back twice: with the line monitor closed, then
+// open (through the menu, before polling starts) with its traffic scrolling.
+bool MonitorPhases(const Options& o) {
+  const std::string b = std::to_string(o.baud);
+  double ratios[2] = {0, 0};
+  for (const bool open : {false, true}) {
+    Phase phase(o, open ? "monitor-open" : "monitor-closed", BusSensors(o), /*interval_ms=*/0);
+    bool ok = phase.Start();
+    if (ok && open) {
+      ::PostMessageW(phase.quorvel().Main(), WM_COMMAND, quorvel::ui::kMonitorMenuId, 0);
+      ok = PumpUntil(
+          [&] {
+            const HWND monitor = ::FindWindowW(quorvel::ui::kMonitorFormClass, nullptr);
+            return monitor != nullptr && ::IsWindowVisible(monitor);
+          },
+          kProgramWaitMs);
+      if (!ok) Fail(kProgram, "the line monitor did not open");
+    }
+    ok = ok && phase.Link() && phase.StartPolling() && phase.Measure();
+    ok = phase.Finish() && ok;
+    if (!ok) return false;
+    ratios[open ? 1 : 0] = PrintThroughput(
+        o, phase, "500_sensors_" + b + (open ? "_monitor_open" : "_monitor_closed"));
+  }
+  Print("poll.monitor_line_ratio_open_to_closed", ratios[1] / ratios[0], "ratio", "target >= 0.98");
+  return true;
+}
+
 bool MqttPhases(const Options& o) {
   const std::optional<quorvel::testing::BrokerPorts> ports = quorvel::testing::ReadBrokerPorts();
   if (!ports) {
@@ -1186,5 +1220,6 @@ int main(int argc, char** argv) {
   g_design.clear();
   if (chosen("silent")) ok = SilentDevices(o) && ok;
   if (chosen("mqtt")) ok = MqttPhases(o) && ok;
+  if (chosen("monitor")) ok = MonitorPhases(o) && ok;
   return ok ? 0 : 1;
 }

@@ -73,6 +73,13 @@ bool Settings::SetDemoteForMs(int ms) {
   return true;
 }
 
+void Settings::SetLog(LogSettings log) {
+  log.keep_days = kLogKeepDaysRange.Clamp(log.keep_days);
+  if (log == log_) return;
+  log_ = std::move(log);
+  if (effects_ != nullptr) effects_->LogChanged(log_);
+}
+
 void Settings::SetMqtt(MqttSettings mqtt) {
   mqtt.port = kMqttPortRange.Clamp(mqtt.port);
   mqtt.qos = kMqttQosRange.Clamp(mqtt.qos);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/log_settings.h"
 #include "config/mqtt_settings.h"
 #include "config/range.h"
 #include "config/sensor_table.h"
@@ -27,6 +28,8 @@ class SettingsEffects {
   virtual void DisplayChanging(int /*index*/) {}
   // The broker settings changed: the publisher starts over with them.
   virtual void MqttChanged(const MqttSettings& /*mqtt*/) {}
+  // The reading log's settings changed: the log starts over with them.
+  virtual void LogChanged(const LogSettings& /*log*/) {}
 };
 
 inline constexpr int kPortChoices = 10;  // COM1 .. COM10
@@ -110,6 +113,8 @@ class Settings {
   // difference tells nobody.
   const MqttSettings& Mqtt() const { return mqtt_; }
   void SetMqtt(MqttSettings mqtt);
+  const LogSettings& Log() const { return log_; }
+  void SetLog(LogSettings log);
 
   const std::string& WorkbookPath() const { return workbook_path_; }
   void SetWorkbookPath(std::string path) { workbook_path_ = std::move(path); }
@@ -154,6 +159,7 @@ class Settings {
   int wait_for_reply_ = kDefaultWaitForReply;
   bool advise_during_request_ = true;
   MqttSettings mqtt_;
+  LogSettings log_;
   std::string workbook_path_;
   std::string topic_ = "ZORVIK";
   std::string item_prefix_ = "S";

@@ -65,6 +65,9 @@ void ReadIni(Profile& profile, Settings& s, const std::string& table_path) {
   MqttSettings mqtt = s.Mqtt();
   ReadMqttSection(profile, mqtt);
   s.SetMqtt(std::move(mqtt));
+  LogSettings log = s.Log();
+  ReadLogSection(profile, log);
+  s.SetLog(std::move(log));
   profile.Flush();
 
   const TableLoad load = LoadSensorTableKeepingRefused(s.table(), table_path);
@@ -106,6 +109,7 @@ std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
     written = profile.Write(section, values[i].first, values[i].second);
   }
   written = written && WriteMqttSection(profile, s.Mqtt());
+  written = written && WriteLogSection(profile, s.Log());
   profile.Flush();  // the profile is released on the way out all the same
   if (!written) return "Unable to write to " + std::string(settings_path);
   // A failed save is silent: the previous table file stays whole.

@@ -19,5 +19,6 @@ inline constexpr int kRzStatusBar1Id = 107;    // status bar
 inline constexpr int kSetup1Id = 201;  // "Настройки"
 inline constexpr int kN2Id = 202;      // "Вызов справки"
 inline constexpr int kN4Id = 203;      // "О программе"
+inline constexpr int kMonitorMenuId = 204;  // "Монитор обмена"
 
 }  // namespace quorvel::ui

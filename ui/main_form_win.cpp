@@ -113,6 +113,8 @@ HMENU TForm1::CreateMainMenu() {
   const HMENU service = ::CreatePopupMenu();
   const HMENU help = ::CreatePopupMenu();
   ::AppendMenuW(service, MF_STRING | MF_GRAYED, kSetup1Id, Wide(ToWide(cp1251::Text("Настройки"))));
+  // It only looks, so it needs no unlocking.
+  ::AppendMenuW(service, MF_STRING, kMonitorMenuId, Wide(ToWide(cp1251::Text("Монитор обмена"))));
   ::AppendMenuW(help, MF_STRING, kN2Id, Wide(ToWide(cp1251::Text("Вызов справки"))));
   ::AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
   ::AppendMenuW(help, MF_STRING, kN4Id, Wide(ToWide(cp1251::Text("О программе"))));
@@ -420,6 +422,7 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (lparam == 0 && id == kSetup1Id) Setup1Click();
       if (lparam == 0 && id == kN2Id) N2Click();
       if (lparam == 0 && id == kN4Id) N4Click();
+      if (lparam == 0 && id == kMonitorMenuId) host_.ShowMonitor();
       return 0;
     }
     case WM_TIMER:

@@ -35,6 +35,8 @@ class MainFormHost {
   // "Настройки" and "О программе": the modal dialogs.
   virtual void ShowSetup() = 0;
   virtual void ShowAbout() = 0;
+  // "Монитор обмена": a window of its own, not modal.
+  virtual void ShowMonitor() = 0;
   // The poll cycle behind the Start-Stop button.
   virtual poll::PollRun& Poll() = 0;
   // The text of DDE value item `index`; nothing when there is no such item.

@@ -66,6 +66,12 @@ inline constexpr int kMqttTopicRootId = 390;     // empty: the default, shown as
 inline constexpr int kMqttQosId = 391;           // drop-down list: 0, 1
 inline constexpr int kMqttBufferId = 392;        // number box, messages held while cut off
 inline constexpr int kMqttStateId = 393;         // "Состояние: " and the host's state text
+// "Дополнительно": the reading log.
+inline constexpr int kLogGroupId = 394;
+inline constexpr int kLogEnabledId = 395;   // check box
+inline constexpr int kLogFolderId = 396;    // empty: "log" in the working directory
+inline constexpr int kLogKeepDaysId = 397;  // number box, days
+inline constexpr int kLogStateId = 398;     // "Состояние: " and the host's log state
 
 // Bottom panel. OK is the dialog's default button.
 inline constexpr int kOkB1Id = 1;

@@ -33,6 +33,8 @@ class SetupFormHost {
   // identifier or topic root stands for, shown in those boxes when empty.
   // Empty for none.
   virtual std::string MqttStateText() { return {}; }
+  // The reading log's state, Windows-1251: writing, off, or stopped and why.
+  virtual std::string LogStateText() { return {}; }
   virtual std::string MqttDefaultClientId() { return {}; }
   virtual std::string MqttDefaultTopicRoot() { return {}; }
   // The DDE topic has its name from the settings (the default topic root

@@ -22,10 +22,10 @@ namespace quorvel::ui {
 namespace {
 
 constexpr int kClientWidth = 418;
-// The broker's settings do not fit below the demotion on the page
-// "Дополнительно" as the first pages left it, so the dialog is taller than
-// they were laid out for; their controls keep their places and sizes.
-constexpr int kClientHeight = 390;
+// The broker's and the log's settings do not fit below the demotion on the
+// page "Дополнительно" as the first pages left it, so the dialog is taller
+// than they were laid out for; their controls keep their places and sizes.
+constexpr int kClientHeight = 468;
 constexpr int kFirstPagesClientHeight = 335;
 constexpr int kPanelHeight = 41;
 // Not clipping its children: a group box paints only its frame and caption,
@@ -52,17 +52,19 @@ config::Range SpinRange(int edit_id) {
   if (edit_id == kDemoteForId) return config::kDemoteForRange;
   if (edit_id == kMqttPortId) return config::kMqttPortRange;
   if (edit_id == kMqttBufferId) return config::kMqttBufferRange;
+  if (edit_id == kLogKeepDaysId) return config::kLogKeepDaysRange;
   return config::kCycleRange;
 }
 
 // The number boxes with their pages, in the order of their spin buttons.
-constexpr std::array<std::pair<int, int>, 7> kSpinEdits{{{kSE1Id, kPageExchange},
+constexpr std::array<std::pair<int, int>, 8> kSpinEdits{{{kSE1Id, kPageExchange},
                                                          {kSE2Id, kPageExchange},
                                                          {kSE3Id, kPageExchange},
                                                          {kDemoteAfterId, kPageMore},
                                                          {kDemoteForId, kPageMore},
                                                          {kMqttPortId, kPageMore},
-                                                         {kMqttBufferId, kPageMore}}};
+                                                         {kMqttBufferId, kPageMore},
+                                                         {kLogKeepDaysId, kPageMore}}};
 
 bool IsSpinEdit(int id) {
   return std::ranges::any_of(kSpinEdits, [id](const auto& edit) { return edit.first == id; });
@@ -209,7 +211,7 @@ void TSetupForm::CreateControls() {
   constexpr DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
   constexpr DWORD kSpin = kEdit | ES_NUMBER;
   constexpr DWORD kBorder = WS_EX_CLIENTEDGE;
-  const std::array<Control, 62> controls{{
+  const std::array<Control, 69> controls{{
       // "Общие"
       {L"BUTTON", L" Настройки для программы ", kGroup, 0, kProgramGroupId, kPageGeneral, 6, 4, 398,
        136},
@@ -299,6 +301,17 @@ void TSetupForm::CreateControls() {
        24, 21},
       {L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | WS_GROUP, 0, kMqttStateId,
        kPageMore, 16, 298, 376, 14},
+      // "Дополнительно": the reading log.
+      {L"BUTTON", L" Журнал показаний ", kGroup, 0, kLogGroupId, kPageMore, 6, 324, 398, 96},
+      {L"BUTTON", L"Записывать показания в журнал (файл CSV на каждый день)", kCheck, 0,
+       kLogEnabledId, kPageMore, 16, 341, 370, 17},
+      {L"STATIC", L"Папка журнала (пусто — папка log в рабочей папке)", kLabel | WS_GROUP, 0, 0,
+       kPageMore, 16, 360, 266, 14},
+      {L"EDIT", L"", kEdit, kBorder, kLogFolderId, kPageMore, 16, 374, 266, 21},
+      {L"STATIC", L"Хранить, дней", kLabel | WS_GROUP, 0, 0, kPageMore, 292, 360, 100, 14},
+      {L"EDIT", L"", kSpin, kBorder, kLogKeepDaysId, kPageMore, 292, 374, 100, 21},
+      {L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | WS_GROUP, 0, kLogStateId,
+       kPageMore, 16, 401, 376, 14},
       // The bottom panel.
       {L"STATIC", L"", SS_ETCHEDHORZ | WS_VISIBLE, 0, 0, kEveryPage, 0,
        kClientHeight - kPanelHeight, kClientWidth, 2},
@@ -431,6 +444,10 @@ void TSetupForm::FillControls() {
   // stays empty, and leaving it so keeps what is stored.
   SetControlText(kMqttPasswordId, config::OpenSecret(mqtt.sealed_password).value_or(""));
   ::SendDlgItemMessageW(window_, kMqttQosId, CB_SETCURSEL, static_cast<WPARAM>(mqtt.qos), 0);
+  const config::LogSettings& log = settings_.Log();
+  check(kLogEnabledId, log.enabled);
+  SetControlText(kLogFolderId, log.folder);
+  SetControlText(kLogKeepDaysId, std::to_string(log.keep_days));
   EnableWorkbookControls(settings_.OpenWorkbook());
   ShowPage(settings_.ActivePage());
   grid_.Refresh();
@@ -470,12 +487,14 @@ void TSetupForm::FormShow() {
 bool TSetupForm::FormClose() {
   grid_.CommitEdit();
   MqttBoxesDone();
+  LogBoxesDone();
   return ui::FormClose(settings_, host_);
 }
 
 void TSetupForm::OkB1Click() {
   grid_.CommitEdit();
   MqttBoxesDone();
+  LogBoxesDone();
   const bool may_close = ui::OkB1Click(settings_, dde_, host_);
   grid_.Refresh();
   if (may_close) ::PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -614,6 +633,18 @@ void TSetupForm::ShowMqttState() {
   const std::string text = std::string(kMqttStatePrefix) + host_.MqttStateText();
   // Set only when it changed, so the line does not flicker twice a second.
   if (text != ControlText(kMqttStateId)) SetControlText(kMqttStateId, text);
+  const std::string log = std::string(kMqttStatePrefix) + host_.LogStateText();
+  if (log != ControlText(kLogStateId)) SetControlText(kLogStateId, log);
+}
+
+// The log's check box and boxes: the settings' once left, as the broker's.
+void TSetupForm::LogBoxesDone() {
+  config::LogSettings log = settings_.Log();
+  log.enabled = ::IsDlgButtonChecked(window_, kLogEnabledId) == BST_CHECKED;
+  log.folder = ControlText(kLogFolderId);
+  SpinEditDone(kLogKeepDaysId);
+  log.keep_days = SpinHeldValue(ControlText(kLogKeepDaysId), SpinRange(kLogKeepDaysId));
+  settings_.SetLog(std::move(log));
 }
 
 void TSetupForm::FindButtonClick() {
@@ -674,6 +705,7 @@ void TSetupForm::OnCommand(int id, int code) {
     if (id == kFindButtonId) FindButtonClick();
     if (id == kMqttEnabledId || id == kMqttTlsId) MqttChoiceChange();
     if (id == kMqttCaFileButtonId) MqttCaFileButtonClick();
+    if (id == kLogEnabledId) LogBoxesDone();
     return;
   }
   if (code == CBN_SELCHANGE) {
@@ -698,6 +730,7 @@ void TSetupForm::OnCommand(int id, int code) {
   if (code == EN_KILLFOCUS) {
     if (IsSpinEdit(id)) SpinEditDone(id);
     if (IsMqttBox(id)) MqttBoxDone(id);
+    if (id == kLogFolderId || id == kLogKeepDaysId) LogBoxesDone();
   }
 }
 

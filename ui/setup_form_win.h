@@ -86,6 +86,7 @@ class TSetupForm {
   // Box `id` left: the settings take it. At OK and any close every box.
   void MqttBoxDone(int id);
   void MqttBoxesDone();
+  void LogBoxesDone();
   // The host's defaults in the boxes that are empty for them, and its
   // state of the link.
   void ShowMqttHints();

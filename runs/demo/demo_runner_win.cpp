@@ -4,7 +4,7 @@
 //
 //   QuorvelDemo.exe [--port N] [--baud B] [--timeout MS] [--interval MS]
 //                   [--seconds S] [--screenshot FILE] [--setup-screenshots DIR]
-//                   [--splash-screenshot FILE]
+//                   [--splash-screenshot FILE] [--monitor-screenshot FILE]
 //                   [--program EXE] ADDR:CH...
 //
 // Each ADDR:CH is one sensor, in order S1, S2, ... (device address and
@@ -22,7 +22,9 @@
 // opens the settings dialog once polling has stopped and saves a picture of
 // each of its pages in DIR: setup-general.png, setup-exchange.png,
 // setup-dde.png, setup-more.png. --splash-screenshot saves a picture of the splash that
-// shows while the program starts.
+// shows while the program starts; --monitor-screenshot one of the line
+// monitor, opened through the menu while polling runs, before the main
+// window's.
 // Exit codes: 0 done, 1 a step failed, 2 bad command line.
 #include <windows.h>
 // after windows.h, which it needs
@@ -47,6 +49,7 @@
 #include "tools/console_lines.h"
 #include "tools/poll_options.h"
 #include "ui/main_form_ids.h"
+#include "ui/monitor_form_ids.h"
 #include "ui/setup_form_ids.h"
 
 namespace {
@@ -73,6 +76,7 @@ struct Options {
   std::string screenshot;
   std::string setup_screenshots;
   std::string splash_screenshot;
+  std::string monitor_screenshot;
   std::string program;
   std::vector<Sensor> sensors;
 };
@@ -88,6 +92,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
   line.Text("--screenshot", o.screenshot)
       .Text("--splash-screenshot", o.splash_screenshot)
       .Text("--setup-screenshots", o.setup_screenshots)
+      .Text("--monitor-screenshot", o.monitor_screenshot)
       .Text("--program", o.program);
   if (const Refusal<char> refused = line.Walk(argc, argv)) {
     SayBadArgument(kProgram, refused, "demo_runner_win.cpp");
@@ -172,6 +177,30 @@ bool SaveSetupScreenshots(const RemoteQuorvel& quorvel, const std::string& folde
     Fail(kProgram, "the settings dialog did not close");
     ok = false;
   }
+  return ok;
+}
+
+// Opens the line monitor from the menu, saves a picture of it once it shows
+// what the run has counted, and closes it.
+bool SaveMonitorScreenshot(const RemoteQuorvel& quorvel, const std::string& path) {
+  ::PostMessageW(quorvel.Main(), WM_COMMAND, quorvel::ui::kMonitorMenuId, 0);
+  HWND monitor = nullptr;
+  PumpUntil(
+      [&] {
+        monitor = ::FindWindowW(quorvel::ui::kMonitorFormClass, /*lpWindowName=*/nullptr);
+        return monitor != nullptr && ::IsWindowVisible(monitor);
+      },
+      kProgramWaitMs);
+  if (monitor == nullptr) {
+    Fail(kProgram, "the line monitor did not open");
+    return false;
+  }
+  ::SetWindowPos(monitor, HWND_TOP, 0, 0, 1000, 560, SWP_NOMOVE);
+  // A second of traffic scrolled in, the views brought up to date.
+  PumpFor(1000, quorvel.Process());
+  ::SendMessageW(monitor, quorvel::ui::kMonitorRefresh, 0, 0);
+  const bool ok = SaveScreenshot(monitor, path, "the line monitor");
+  ::PostMessageW(monitor, WM_CLOSE, 0, 0);
   return ok;
 }
 
@@ -264,6 +293,9 @@ int main(int argc, char** argv) {
   if (ok && !PumpFor(static_cast<DWORD>(o.seconds * 1000), quorvel.Process())) {
     Fail(kProgram, "Quorvel.exe ended by itself");
     return 1;
+  }
+  if (ok && !o.monitor_screenshot.empty()) {
+    ok = SaveMonitorScreenshot(quorvel, o.monitor_screenshot);
   }
   if (!o.screenshot.empty()) {
     ok = SaveScreenshot(quorvel.Main(), o.screenshot, "the main window") && ok;

@@ -8,6 +8,8 @@
 
 #include "bus/frame.h"
 #include "monitor/counters.h"
+#include "monitor/monitor_sink.h"
+#include "monitor/monitor_table.h"
 #include "monitor/traffic.h"
 
 namespace quorvel::monitor {
@@ -45,6 +47,73 @@ std::array<std::uint64_t, kOutcomeCount> Failures(
   std::array<std::uint64_t, kOutcomeCount> failures{};
   for (const auto& [outcome, count] : counts) failures[static_cast<int>(outcome)] = count;
   return failures;
+}
+
+// Local time is UTC here: the table's times are then the stamps' own.
+class UtcZone final : public LocalTimeZone {
+ public:
+  CivilTime LocalOf(std::int64_t utc_ns) override {
+    const std::int64_t ms = utc_ns / 1'000'000;
+    const std::int64_t days = ms / 86'400'000;
+    CivilTime t;
+    // Days to a civil date (H. Hinnant's algorithm).
+    const std::int64_t z = days + 719'468;
+    const std::int64_t era = z / 146'097;
+    const std::int64_t doe = z - era * 146'097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36'524 - doe / 146'096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2));
+    const std::int64_t in_day = ms % 86'400'000;
+    t.hour = static_cast<int>(in_day / 3'600'000);
+    t.minute = static_cast<int>(in_day / 60'000 % 60);
+    t.second = static_cast<int>(in_day / 1000 % 60);
+    t.millisecond = static_cast<int>(in_day % 1000);
+    return t;
+  }
+};
+
+TEST(MonitorTable, SensorRowsThenDeviceSumsFailingMarkedAndSortedAsNumbers) {
+  MonitorSink sink;
+  poll::Reading good = ReadingOf(1, 11, Outcome::kGood, kStart, 12'345 * kUs);
+  sink.Take(good);
+  sink.Take(ReadingOf(2, 11, Outcome::kNoReply, kStart + kSecond, 150 * kMs));
+  sink.Take(ReadingOf(3, 9, Outcome::kGood, kStart + 2 * kSecond, 2 * kMs));
+  sink.Demoted(1);
+  UtcZone zone;
+  const std::vector<SensorNames> names{{"S1", "23,45"}, {"S2", "Нет"}, {"S3", "1"}, {"S4", ""}};
+  std::vector<TableRow> rows = TableRows(sink, names, zone, ',');
+  ASSERT_EQ(rows.size(), 6u);  // four sensors, devices 9 and 11
+  EXPECT_EQ(rows[0].cells[kQualityColumn], "OK");
+  EXPECT_EQ(rows[0].cells[kLastMsColumn], "12,345");
+  EXPECT_EQ(rows[0].cells[kLastGoodColumn], "2026-12-09 22:25:18.135");
+  EXPECT_FALSE(rows[0].failing);
+  EXPECT_EQ(rows[1].cells[kQualityColumn], "DEMOTED");
+  EXPECT_EQ(rows[1].cells[kFirstFailureColumn], "1");  // NO_REPLY
+  EXPECT_TRUE(rows[1].failing);
+  EXPECT_EQ(rows[3].cells[kQualityColumn], "NONE");
+  EXPECT_EQ(rows[3].cells[kDeviceColumn], "");
+  EXPECT_EQ(ColumnTitle(kFirstFailureColumn), "NO_REPLY");
+  EXPECT_EQ(ColumnTitle(kInRowColumn - 1), "PORT");
+  ASSERT_TRUE(rows[4].device);
+  EXPECT_EQ(rows[4].key, 9);
+  EXPECT_EQ(rows[5].cells[kAskedColumn], "2");
+  EXPECT_TRUE(rows[5].failing);
+
+  // By response time, longest first: 150 ms before 12,345 and 2 (not as
+  // words, where "2" would come first); the never-read sensor, with no time,
+  // last among the sensors; the devices stay below.
+  SortRows(rows, kLastMsColumn, /*descending=*/true, ',');
+  std::vector<std::string> order;
+  for (const TableRow& row : rows) order.push_back(row.cells[kItemColumn]);
+  EXPECT_EQ(order[0], "S2");
+  EXPECT_EQ(order[1], "S1");
+  EXPECT_EQ(order[2], "S3");
+  EXPECT_EQ(order[3], "S4");
+  EXPECT_TRUE(rows[4].device && rows[5].device);
+  EXPECT_EQ(rows[4].key, 11);
 }
 
 TEST(Counters, EachOutcomeTheRunOfFailuresAndTheResponseTimesOfWhatWasSent) {

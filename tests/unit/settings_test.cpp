@@ -50,7 +50,10 @@ const std::vector<std::string> kEveryKey = {"Form1Top",
                                             "CaFile",
                                             "TopicRoot",
                                             "Qos",
-                                            "BufferMessages"};
+                                            "BufferMessages",
+                                            "Enabled",
+                                            "Folder",
+                                            "KeepDays"};
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <bit>
 #include <functional>
 #include <memory>
@@ -314,8 +316,12 @@ class PostStopWhen final : public MessagePump {
     real_.ProcessMessages();
   }
   void Idle(std::int64_t max_ns) override { real_.Idle(max_ns); }
+  // Until the stop is posted, the wait comes back often, so `ready` is
+  // looked at again: a silent device wakes nothing, and what `ready` awaits
+  // (the simulator's log line) may come after the wait began.
   void IdleUntil(std::int64_t max_ns, std::span<const WakeSignal> signals) override {
-    real_.IdleUntil(max_ns, signals);
+    constexpr std::int64_t kLookNs = 2'000'000;
+    real_.IdleUntil(posted_ ? max_ns : std::min(max_ns, kLookNs), signals);
   }
 
  private:

@@ -411,9 +411,11 @@ class MainFormSessionTest : public MainFormTest {
     if (polling) {
       EXPECT_EQ(Pane(kSB1Id), kStart);
       EXPECT_EQ(Pane(kRzStatusPane1Id), kStopped);
+      // The request written last before the end may reach the simulator's
+      // log only now; a run that went on would add dozens in the time.
       const std::size_t asked = LoggedCommands(kDeviceGood).size();
       EXPECT_TRUE(form_.Answers(2'000));
-      EXPECT_EQ(LoggedCommands(kDeviceGood).size(), asked) << "polling went on";
+      EXPECT_LE(LoggedCommands(kDeviceGood).size(), asked + 1) << "polling went on";
     }
     EXPECT_EQ(form_.FindDialog(), nullptr)
         << Utf8(RemoteQuorvel::DialogMessage(form_.FindDialog()));
