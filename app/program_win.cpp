@@ -303,8 +303,8 @@ void Program::ShowAbout() {
 
 void Program::ShowMonitor() {
   if (!monitor_) {
-    monitor_ = std::make_unique<ui::MonitorForm>(instance_, settings_, monitor_sink_, time_zone_,
-                                                 monitor_place_, *this);
+    monitor_ = std::make_unique<ui::MonitorForm>(instance_, settings_, monitor_sink_, clock_,
+                                                 time_zone_, monitor_place_, *this);
   }
   monitor_->Show();
 }

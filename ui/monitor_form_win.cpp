@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
 
 #include "base/cp1251.h"
 #include "base/user_decimal_win.h"
@@ -74,11 +73,12 @@ std::string DurationText(std::int64_t ns) {
 }  // namespace
 
 MonitorForm::MonitorForm(HINSTANCE instance, const config::Settings& settings,
-                         monitor::MonitorSink& sink, LocalTimeZone& zone,
-                         config::WindowPlace& place, MonitorFormHost& host)
+                         monitor::MonitorSink& sink, bus::MonotonicClock& clock,
+                         LocalTimeZone& zone, config::WindowPlace& place, MonitorFormHost& host)
     : instance_(instance),
       settings_(settings),
       sink_(sink),
+      clock_(clock),
       zone_(zone),
       place_(place),
       host_(host) {}
@@ -232,13 +232,8 @@ void MonitorForm::Refresh() {
 
 void MonitorForm::RefreshSummary() {
   const monitor::PassFigures passes = sink_.counters().passes();
-  LARGE_INTEGER now{}, frequency{};
-  ::QueryPerformanceCounter(&now);
-  ::QueryPerformanceFrequency(&frequency);
-  const auto now_ns = static_cast<std::int64_t>(static_cast<double>(now.QuadPart) * 1e9 /
-                                                static_cast<double>(frequency.QuadPart));
   char rate[32];
-  std::snprintf(rate, sizeof rate, "%.1f", sink_.counters().ReadingsPerSecond(now_ns));
+  std::snprintf(rate, sizeof rate, "%.1f", sink_.counters().ReadingsPerSecond(clock_.NowNs()));
   std::string text(cp1251::Text("Проход: ").view());
   text += passes.passes == 0 ? std::string("-") : DurationText(passes.last_ns) + " ";
   text += std::string(cp1251::Text("мс (интервал ").view()) +

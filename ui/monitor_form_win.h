@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/civil_time.h"
+#include "bus/port_driver.h"
 #include "config/settings.h"
 #include "config/window_place.h"
 #include "monitor/monitor_sink.h"
@@ -39,8 +40,10 @@ class MonitorFormHost {
 
 class MonitorForm {
  public:
+  // `clock` is the one the readings are stamped with, for the rate.
   MonitorForm(HINSTANCE instance, const config::Settings& settings, monitor::MonitorSink& sink,
-              LocalTimeZone& zone, config::WindowPlace& place, MonitorFormHost& host);
+              bus::MonotonicClock& clock, LocalTimeZone& zone, config::WindowPlace& place,
+              MonitorFormHost& host);
   ~MonitorForm();
   MonitorForm(const MonitorForm&) = delete;
   MonitorForm& operator=(const MonitorForm&) = delete;
@@ -84,6 +87,7 @@ class MonitorForm {
   HINSTANCE instance_;
   const config::Settings& settings_;
   monitor::MonitorSink& sink_;
+  bus::MonotonicClock& clock_;
   LocalTimeZone& zone_;
   config::WindowPlace& place_;
   MonitorFormHost& host_;
