@@ -83,7 +83,8 @@ bool MoreCOM::Transact(std::string_view Cmd, std::int32_t Addr, double TimeOut) 
   }
 
   // One deadline for all ports, counted from the end of the write phase.
-  const std::int64_t deadline = clock_.NowNs() + DaysToNs(TimeOut);
+  written_ns_ = clock_.NowNs();
+  const std::int64_t deadline = written_ns_ + DaysToNs(TimeOut);
   if (pending != 0 && RequestsWritten) RequestsWritten();
   // Ports whose watch was ended at the deadline, for one last look.
   PortMask last_look = 0;

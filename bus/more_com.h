@@ -106,6 +106,9 @@ class MoreCOM {
   // write. True when every port got a complete reply; the details are in
   // each slot. False at once, with no status set, on a stop request.
   bool Transact(std::string_view Cmd, std::int32_t Addr, double TimeOut);
+  // The monotonic time at which the last Transact that sent its request had
+  // written it to every port, the time its deadline counts from.
+  std::int64_t WrittenNs() const { return written_ns_; }
 
  private:
   void Collect(TPortSlot& slot, std::uint32_t received);
@@ -121,6 +124,7 @@ class MoreCOM {
   MonotonicClock& clock_;
   MessagePump& pump_;
   PortMask open_mask_ = 0;
+  std::int64_t written_ns_ = 0;
   // Holds the request while it is written to every port, then each chunk
   // read, processed before the next read.
   std::array<std::uint8_t, 256> TransferBuffer{};

@@ -204,7 +204,9 @@ bool PollRun::Exchange(Reading& reading, bus::TPortSlot& slot) {
   reading.status = slot.Status;
   // A request the bus refused was never sent: the slot still holds the reply
   // of an earlier exchange.
-  if (slot.Status != bus::kStatusBadArgument) reading.reply = slot.RxText.str();
+  const bool sent = slot.Status != bus::kStatusBadArgument;
+  reading.written_ns = sent ? bus_.WrittenNs() : reading.end_ns;
+  if (sent) reading.reply = slot.RxText.str();
   if (!exchanged) {
     reading.outcome = OutcomeOfStatus(slot.Status);
     slot.Values[0] = bus::StatusText(slot.Status);
@@ -220,7 +222,7 @@ bool PollRun::Exchange(Reading& reading, bus::TPortSlot& slot) {
 }
 
 void PollRun::Stamp(Reading& reading) {
-  reading.request_ns = reading.end_ns = clock_.NowNs();
+  reading.request_ns = reading.written_ns = reading.end_ns = clock_.NowNs();
   reading.request_utc_ns = reading.end_utc_ns = wall_clock_.UtcNs();
 }
 

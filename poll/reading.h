@@ -36,15 +36,18 @@ struct Reading {
   std::string text;         // what the value item shows, decimal separator applied
   std::string value;        // the reply's value field, as it came
   std::string reply;        // the reply bytes, '!' through CR, as far as they came
-  // When the request went out and when the exchange ended: nanoseconds of
-  // the monotonic clock, and of UTC since 1970 (wall clock). A row that was
-  // not sent has both at the moment it was passed over.
+  // When the exchange began, when its request was written whole and when
+  // the exchange ended: nanoseconds of the monotonic clock, and of UTC since
+  // 1970 (wall clock). A row that was not sent has them all at the moment it
+  // was passed over.
   std::int64_t request_ns = 0;
+  std::int64_t written_ns = 0;
   std::int64_t end_ns = 0;
   std::int64_t request_utc_ns = 0;
   std::int64_t end_utc_ns = 0;
 
-  std::int64_t ResponseNs() const { return end_ns - request_ns; }
+  // The device's part: from the end of the write to the end of the reply.
+  std::int64_t ResponseNs() const { return end_ns - written_ns; }
 };
 
 class ReadingSink {

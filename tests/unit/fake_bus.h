@@ -65,6 +65,7 @@ class FakePorts final : public PortDriver {
     std::int32_t open_status = 0;  // what Open returns
     bool write_fails = false;
     std::uint32_t write_limit = ~0u;  // a short write takes only this much
+    std::int64_t write_ns = 0;        // how long each write lasts
     bool read_fails = false;
     // Each entry is what one read returns once the clock has reached its time.
     std::deque<std::pair<std::int64_t, std::string>> incoming;
@@ -115,6 +116,7 @@ class FakePorts final : public PortDriver {
     if (p.write_fails) return false;
     written = std::min(size, p.write_limit);
     p.written.append(reinterpret_cast<const char*>(data), written);
+    clock_.now += p.write_ns;
     return true;
   }
   bool Read(PortHandle handle, std::uint8_t* data, std::uint32_t capacity,

@@ -35,7 +35,7 @@ poll::Reading ReadingOf(int row, std::int32_t address, Outcome outcome, std::int
   r.address = address;
   r.channel = 3;
   r.outcome = outcome;
-  r.request_ns = request_ns;
+  r.request_ns = r.written_ns = request_ns;
   r.end_ns = request_ns + response_ns;
   r.request_utc_ns = r.request_ns + kUtcAhead;
   r.end_utc_ns = r.end_ns + kUtcAhead;
