@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,12 @@ class MonitorSink final : public poll::ReadingSink {
     last_[reading.item] = {reading.address, reading.channel, reading.outcome};
   }
   void Demoted(int item) override { counters_.Demoted(item); }
+  // The request is on the line and the reply some milliseconds away: the
+  // window draws now, where it costs the bus nothing.
+  void Announce() override {
+    if (line_free_) line_free_();
+  }
+  void OnLineFree(std::function<void()> call) { line_free_ = std::move(call); }
 
   const Last& LastOf(int item) const {
     static const Last kNone;
@@ -45,6 +52,7 @@ class MonitorSink final : public poll::ReadingSink {
   Counters counters_;
   TrafficRing traffic_;
   std::vector<Last> last_;
+  std::function<void()> line_free_;
 };
 
 }  // namespace quorvel::monitor

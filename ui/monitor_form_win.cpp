@@ -24,9 +24,14 @@ constexpr int kMinHeight = 320;
 constexpr int kMargin = 6;
 constexpr int kRowHeight = 24;
 constexpr UINT_PTR kRefreshTimer = 1;
-// Four times a second: the eye gets a moving view, the poll cycle a few
-// hundred microseconds of the user-interface thread a second.
-constexpr UINT kRefreshMs = 250;
+// Once a second. Drawing the lists is what costs the poll cycle, which
+// shares this thread: the table redraws only its rows in sight that
+// changed, the traffic at most a screenful of new lines a second, and each
+// draws while a request is on the line (MonitorSink::Announce), one list a
+// time. When no exchange gives that moment, they draw a little later.
+constexpr UINT kRefreshMs = 1000;
+constexpr UINT_PTR kIdleRefreshTimer = 2;
+constexpr UINT kIdleRefreshMs = 200;
 constexpr COLORREF kFailingColour = RGB(192, 0, 0);
 
 constexpr auto kCaption = cp1251::Text("Монитор обмена");
@@ -89,7 +94,11 @@ MonitorForm::~MonitorForm() {
 
 void MonitorForm::Attach(HWND window) {
   window_ = window;
-  if (window == nullptr) summary_ = table_ = traffic_ = device_ = nullptr;
+  if (window == nullptr) {
+    summary_ = table_ = traffic_ = device_ = nullptr;
+    sink_.OnLineFree(nullptr);
+    due_ = 0;
+  }
 }
 
 bool MonitorForm::RegisterClassOnce() {
@@ -134,6 +143,7 @@ void MonitorForm::Show() {
   CreateControls();
   Layout();
   Refresh();
+  sink_.OnLineFree([this] { LineFree(); });
   ::SetTimer(window_, kRefreshTimer, kRefreshMs, /*lpTimerFunc=*/nullptr);
   ::ShowWindow(window_, SW_SHOWNORMAL);
 }
@@ -230,6 +240,28 @@ void MonitorForm::Refresh() {
   RefreshTraffic();
 }
 
+void MonitorForm::LineFree() {
+  if (due_ == 0 || window_ == nullptr) return;
+  // Inside the poll cycle, not a window procedure: nothing may escape.
+  try {
+    if ((due_ & kTableDue) != 0) {
+      due_ &= ~kTableDue;
+      RefreshSummary();
+      RefreshDevices();
+      RefreshTable();
+      ::UpdateWindow(table_);
+    } else {
+      due_ = 0;
+      ::KillTimer(window_, kIdleRefreshTimer);
+      RefreshTraffic();
+      ::UpdateWindow(traffic_);
+    }
+  } catch (const std::exception& error) {
+    due_ = 0;
+    host_.ReportError(error.what());
+  }
+}
+
 void MonitorForm::RefreshSummary() {
   const monitor::PassFigures passes = sink_.counters().passes();
   char rate[32];
@@ -271,13 +303,24 @@ void MonitorForm::RefreshTable() {
   for (int row = 1; row < table.RowCount(); ++row) {
     sensors.push_back({table.Cell(0, row), host_.ItemText(row - 1).value_or("")});
   }
-  rows_ = monitor::TableRows(sink_, sensors, zone_, decimal_);
-  monitor::SortRows(rows_, sort_column_, sort_descending_, decimal_);
+  std::vector<monitor::TableRow> rows = monitor::TableRows(sink_, sensors, zone_, decimal_);
+  monitor::SortRows(rows, sort_column_, sort_descending_, decimal_);
+  rows_.swap(rows);
   const auto count = static_cast<int>(rows_.size());
   if (ListView_GetItemCount(table_) != count) {
     ListView_SetItemCountEx(table_, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    ::InvalidateRect(table_, nullptr, FALSE);
+    return;
   }
-  ::InvalidateRect(table_, nullptr, FALSE);
+  const int top = ListView_GetTopIndex(table_);
+  const int end = std::min(count, top + ListView_GetCountPerPage(table_) + 1);
+  for (int i = std::max(top, 0); i < end; ++i) {
+    const auto r = static_cast<std::size_t>(i);
+    if (r >= rows.size() || rows[r].cells != rows_[r].cells ||
+        rows[r].failing != rows_[r].failing) {
+      ListView_RedrawItems(table_, i, i);
+    }
+  }
 }
 
 void MonitorForm::RefreshTraffic() {
@@ -489,7 +532,14 @@ LRESULT MonitorForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_TIMER:
-      if (wparam == kRefreshTimer) Refresh();
+      if (wparam == kRefreshTimer) {
+        due_ = kTableDue | kTrafficDue;
+        ::SetTimer(window_, kIdleRefreshTimer, kIdleRefreshMs, /*lpTimerFunc=*/nullptr);
+      } else if (wparam == kIdleRefreshTimer) {
+        ::KillTimer(window_, kIdleRefreshTimer);
+        if (due_ != 0) Refresh();
+        due_ = 0;
+      }
       return 0;
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
@@ -508,6 +558,7 @@ LRESULT MonitorForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       NotePlace();
       ::KillTimer(window_, kRefreshTimer);
+      ::KillTimer(window_, kIdleRefreshTimer);
       ::DestroyWindow(window_);
       return 0;
     default:

@@ -68,6 +68,8 @@ class MonitorForm {
   // The views from the sink: the table's rows, the traffic lines the filter
   // lets through (unless paused), the summary and the device list.
   void Refresh();
+  // The poll cycle's line time is free: draws what is due, one list a call.
+  void LineFree();
   void RefreshTable();
   void RefreshTraffic();
   void RefreshDevices();
@@ -99,6 +101,10 @@ class MonitorForm {
   UniqueFont font_;
   char decimal_ = ',';
 
+  // What the refresh timer asked to be drawn and was not yet.
+  static constexpr unsigned kTableDue = 1;
+  static constexpr unsigned kTrafficDue = 2;
+  unsigned due_ = 0;
   std::vector<monitor::TableRow> rows_;
   int sort_column_ = -1;
   bool sort_descending_ = false;
