@@ -25,6 +25,7 @@
 #include "ui/error_report_win.h"
 #include "ui/form_captions.h"
 #include "ui/message_dialog_win.h"
+#include "ui/message_texts.h"
 #include "ui/resource_ids.h"
 #include "ui/splash/splash_win.h"
 
@@ -107,8 +108,9 @@ int Program::Run(int show) {
   // The shell's message to re-add notification-area icons, before any window.
   ::RegisterWindowMessageW(L"TaskbarCreated");
   if (instance_name_.AlreadyRunning()) {
-    ::MessageBoxW(/*hWnd=*/nullptr, L"Нельзя запустить две копии программы c одинаковыми именами ",
-                  L"Error", MB_OK);
+    const std::u16string refusal = cp1251::ToUtf16(ui::kTwoCopiesText);
+    ::MessageBoxW(/*hWnd=*/nullptr, reinterpret_cast<const wchar_t*>(refusal.c_str()), L"Error",
+                  MB_OK);
     return 0;
   }
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -382,7 +384,7 @@ std::string Program::MqttDefaultTopicRoot() {
 std::string Program::ServicesText() {
   std::string text;
   if (settings_.Mqtt().enabled) {
-    text = std::string(cp1251::Text("MQTT: ").view()) + mqtt::LinkStatusText(broker_.Status());
+    text = std::string(ui::kMqttSummaryPrefix) + mqtt::LinkStatusText(broker_.Status());
   }
   if (settings_.Log().enabled) {
     if (!text.empty()) text += "   ";

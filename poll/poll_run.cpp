@@ -9,17 +9,6 @@
 
 namespace quorvel::poll {
 
-namespace {
-
-constexpr auto kReading = cp1251::Text("Идет считывание данных");
-constexpr auto kExchangeError = cp1251::Text("Ошибка обмена");
-constexpr auto kFormatError = cp1251::Text("Ошибка: неправильный формат ответа");
-constexpr auto kBadReply = cp1251::Text("Ошибка");
-constexpr auto kErrorPrefix = cp1251::Text("Ошибка: ");
-constexpr auto kStopped = cp1251::Text("Считывание данных остановлено");
-
-}  // namespace
-
 std::int32_t StepOf(const std::string& cell) {
   const std::optional<std::int32_t> step = config::ParseIntegerText(cell);
   return step && *step >= 0 ? *step : 1;
@@ -72,7 +61,7 @@ void PollRun::Start() {
   // without the unlocking switch keeps its settings locked after polling.
   const bool setup_before = window_.SetupEnabled();
   tag_ = 1;
-  window_.ShowStatus(kReading);
+  window_.ShowStatus(kReadingText);
   const int rows = PolledRowCount();
   for (int r = 1; r <= rows; ++r) StepCounter[r - 1] = StepOf(settings_.table().Cell(3, r));
   window_.ShowRunButton(true);
@@ -120,7 +109,7 @@ void PollRun::EndRun() {
 void PollRun::Stop() {
   window_.ShowRunButton(false);
   bus_.StopRequested = 1;
-  window_.ShowStatus(kStopped);
+  window_.ShowStatus(kStoppedText);
 }
 
 void PollRun::PollCycle() {
@@ -216,7 +205,7 @@ bool PollRun::Exchange(Reading& reading, bus::TPortSlot& slot) {
     reading.value = slot.Values[0].str();
   } else {
     reading.outcome = Outcome::kBadReply;
-    slot.Values[0] = kBadReply;
+    slot.Values[0] = kBadReplyText;
   }
   return true;
 }
@@ -229,13 +218,13 @@ void PollRun::Stamp(Reading& reading) {
 std::string ReadingStatusText(const Reading& reading) {
   switch (reading.outcome) {
     case Outcome::kGood:
-      return std::string(kReading);
+      return std::string(kReadingText);
     case Outcome::kBadReply:
-      return std::string(kFormatError);
+      return std::string(kFormatErrorText);
     case Outcome::kPortUnavailable:
       return OpenFailedText(reading.status);
     default:
-      return std::string(kExchangeError);
+      return std::string(kExchangeErrorText);
   }
 }
 
@@ -268,7 +257,7 @@ bool PollRun::Reopen() {
   WaitUntil([this] { return last_open_attempt_ns_ + kReopenIntervalNs; });
   last_open_attempt_ns_ = clock_.NowNs();
   if (!OpenPort()) return false;
-  window_.ShowStatus(kReading);
+  window_.ShowStatus(kReadingText);
   return true;
 }
 

@@ -20,6 +20,7 @@
 #include <functional>
 #include <string>
 
+#include "base/cp1251.h"
 #include "bus/more_com.h"
 #include "bus/port_driver.h"
 #include "config/settings.h"
@@ -40,6 +41,15 @@ inline constexpr double kDaysPerMillisecond = 1.15e-8;
 // The step of a step cell: text that is not integer text, or a negative
 // value, counts as 1.
 std::int32_t StepOf(const std::string& cell);
+
+// What the status pane shows while polling and after a stop, and the text a
+// value item gets for a reply that does not parse (Windows-1251).
+inline constexpr auto kReadingText = cp1251::Text("Идет считывание данных");
+inline constexpr auto kExchangeErrorText = cp1251::Text("Ошибка обмена");
+inline constexpr auto kFormatErrorText = cp1251::Text("Ошибка: неправильный формат ответа");
+inline constexpr auto kStoppedText = cp1251::Text("Считывание данных остановлено");
+inline constexpr auto kBadReplyText = cp1251::Text("Ошибка");
+inline constexpr auto kErrorPrefix = cp1251::Text("Ошибка: ");
 
 // Least time between two attempts to open a port lost during a run.
 inline constexpr std::int64_t kReopenIntervalNs = 1'000'000'000;

@@ -12,6 +12,7 @@
 #include "ui/main_form_ids.h"
 #include "ui/main_form_rules.h"
 #include "ui/message_dialog_win.h"
+#include "ui/message_texts.h"
 #include "ui/resource_ids.h"
 #include "ui/window_proc_win.h"
 
@@ -30,8 +31,6 @@ constexpr UINT_PTR kTimer2 = 2;
 constexpr UINT kTimer2Ms = 50;
 
 constexpr const wchar_t* kTitle = kApplicationTitle;
-constexpr auto kReady = cp1251::Text("Программа готова к работе");
-constexpr auto kPollingNow = cp1251::Text("Программа находится в режиме опроса.");
 constexpr auto kPortHint = cp1251::Text("Занятый программой СОМ порт");
 constexpr auto kStart = cp1251::Text("Старт");
 constexpr auto kStop = cp1251::Text("Стоп");
@@ -269,7 +268,7 @@ void TForm1::Repaint() {
 
 void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   help_file_ = HelpFilePath(ExecutablePath());
-  ShowStatus(kReady);
+  ShowStatus(kReadyText);
   if (HasSetupSwitch(arguments)) EnableSetup(true);
 }
 
@@ -292,7 +291,7 @@ bool TForm1::FormCloseQuery() {
   }
   if (poll.Tag() != 0) {
     const std::array<DialogButton, 1> yes{{{u"&Yes", IDYES}}};
-    ShowMessageDialog(window_, u"Error", ToWide(kPollingNow), DialogIcon::kError, yes);
+    ShowMessageDialog(window_, u"Error", ToWide(kPollingNowText), DialogIcon::kError, yes);
     return false;
   }
   // Saved before anything is released: a failed save leaves the program

@@ -13,6 +13,7 @@
 #include "ui/form_captions.h"
 #include "ui/glyph_button_win.h"
 #include "ui/image_list_win.h"
+#include "ui/message_texts.h"
 #include "ui/modal_loop_win.h"
 #include "ui/setup_form_ids.h"
 #include "ui/window_proc_win.h"
@@ -102,9 +103,6 @@ bool IsMqttBox(int id) {
 // The connection's state, asked of the host while the dialog shows.
 constexpr UINT_PTR kMqttStateTimer = 1;
 constexpr UINT kMqttStateMs = 500;
-constexpr auto kMqttStatePrefix = cp1251::Text("Состояние: ");
-constexpr auto kPasswordNotSealed =
-    cp1251::Text("Пароль брокера MQTT не удалось зашифровать, он не сохранён.");
 
 }  // namespace
 
@@ -599,7 +597,7 @@ void TSetupForm::TakeMqttBox(int id, config::MqttSettings& mqtt) {
   if (const std::optional<std::string> sealed = config::SealSecret(clear)) {
     mqtt.sealed_password = *sealed;
   } else {
-    ReportError(std::string(kPasswordNotSealed));
+    ReportError(std::string(kPasswordNotSealedText));
   }
 }
 
@@ -630,10 +628,10 @@ void TSetupForm::ShowMqttHints() {
 }
 
 void TSetupForm::ShowMqttState() {
-  const std::string text = std::string(kMqttStatePrefix) + host_.MqttStateText();
+  const std::string text = std::string(kStatePrefix) + host_.MqttStateText();
   // Set only when it changed, so the line does not flicker twice a second.
   if (text != ControlText(kMqttStateId)) SetControlText(kMqttStateId, text);
-  const std::string log = std::string(kMqttStatePrefix) + host_.LogStateText();
+  const std::string log = std::string(kStatePrefix) + host_.LogStateText();
   if (log != ControlText(kLogStateId)) SetControlText(kLogStateId, log);
 }
 
