@@ -13,6 +13,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 fonts-wine
   xvfb
+  nsis
   locales
 )
 

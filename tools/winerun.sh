@@ -60,8 +60,9 @@ modem_lib=$native/tools/pty_modem/libpty_modem.so
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINELOADER=$wine_bin
 # No Mono or Gecko: there is nothing to download them from, and the
-# installer's question would wait for ever.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# installer's question would wait for ever. No menu builder: shortcuts made
+# in the prefix stay in it, out of the desktop's menus.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 export LANG=$locale LC_ALL=$locale
 
 run=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")

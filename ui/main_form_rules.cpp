@@ -19,11 +19,23 @@ std::string ClockText(int hour, int minute, int second) {
   return text;
 }
 
-std::string HelpFilePath(std::string_view executable_path) {
+namespace {
+
+// With its trailing separator; empty for a bare file name.
+std::string_view FolderOf(std::string_view executable_path) {
   const std::size_t slash = executable_path.find_last_of("\\/");
-  const std::string_view folder =
-      slash == std::string_view::npos ? std::string_view{} : executable_path.substr(0, slash + 1);
-  return std::string(folder) + "Quorvel.hlp";
+  return slash == std::string_view::npos ? std::string_view{}
+                                         : executable_path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+std::string HelpFilePath(std::string_view executable_path) {
+  return std::string(FolderOf(executable_path)) + "Quorvel.hlp";
+}
+
+std::string GuideFilePath(std::string_view executable_path) {
+  return std::string(FolderOf(executable_path)) + "doc\\guide.html";
 }
 
 char DecimalSeparatorOf(std::string_view locale_value) {

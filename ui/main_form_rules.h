@@ -17,6 +17,9 @@ std::string ClockText(int hour, int minute, int second);
 // The help file: the executable's folder, with its trailing separator,
 // followed by "Quorvel.hlp".
 std::string HelpFilePath(std::string_view executable_path);
+// The user's guide the program is installed with: "doc\guide.html" in the
+// executable's folder.
+std::string GuideFilePath(std::string_view executable_path);
 
 // The program's decimal separator from the locale's LOCALE_SDECIMAL value
 // (already in Windows-1251): its first character, "." when it is empty.

@@ -1,5 +1,7 @@
 #include "ui/main_form_win.h"
 
+#include <shellapi.h>
+
 #include <array>
 #include <stdexcept>
 #include <utility>
@@ -268,6 +270,7 @@ void TForm1::Repaint() {
 
 void TForm1::FormCreate(const std::vector<std::string>& arguments) {
   help_file_ = HelpFilePath(ExecutablePath());
+  guide_file_ = GuideFilePath(ExecutablePath());
   ShowStatus(kReadyText);
   if (HasSetupSwitch(arguments)) EnableSetup(true);
 }
@@ -364,7 +367,16 @@ void TForm1::Setup1Click() {
 }
 
 void TForm1::N2Click() {
-  ::WinHelpA(window_, help_file_.c_str(), HELP_FINDER, 0);
+  const DWORD attributes = ::GetFileAttributesA(help_file_.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    ::WinHelpA(window_, help_file_.c_str(), HELP_FINDER, 0);
+    return;
+  }
+  // No help viewer file beside the program (our installs ship none): the
+  // viewer would only say so. The guide opens in the user's browser instead.
+  const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+      window_, L"open", Wide(ToWide(guide_file_)), nullptr, nullptr, SW_SHOWNORMAL));
+  if (result <= 32) ShowErrorReport(window_, std::string(kGuideNotOpenedText.view()) + guide_file_);
 }
 
 void TForm1::N4Click() {

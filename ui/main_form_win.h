@@ -124,6 +124,7 @@ class TForm1 final : public poll::PollWindow, public MainPanes {
   UniqueFont font_;
   ImageList images_;
   std::string help_file_;
+  std::string guide_file_;
   // The texts the panes show, so an unchanged text is not set (and painted)
   // again at every reading.
   std::map<int, std::string> pane_texts_;

@@ -19,6 +19,9 @@ inline constexpr auto kTwoCopiesText =
 // and before the link's state in the monitor's summary line.
 inline constexpr auto kStatePrefix = cp1251::Text("Состояние: ");
 inline constexpr auto kMqttSummaryPrefix = cp1251::Text("MQTT: ");
+// The help command found neither a help file nor the guide; the path follows.
+inline constexpr auto kGuideNotOpenedText =
+    cp1251::Text("Не удалось открыть руководство пользователя: ");
 // The system could not seal the broker's password for the Windows user.
 inline constexpr auto kPasswordNotSealedText =
     cp1251::Text("Пароль брокера MQTT не удалось зашифровать, он не сохранён.");

@@ -26,7 +26,7 @@ constexpr int kClientWidth = 418;
 // The broker's and the log's settings do not fit below the demotion on the
 // page "Дополнительно" as the first pages left it, so the dialog is taller
 // than they were laid out for; their controls keep their places and sizes.
-constexpr int kClientHeight = 468;
+constexpr int kClientHeight = 500;
 constexpr int kFirstPagesClientHeight = 335;
 constexpr int kPanelHeight = 41;
 // Not clipping its children: a group box paints only its frame and caption,
@@ -301,10 +301,10 @@ void TSetupForm::CreateControls() {
        kPageMore, 16, 298, 376, 14},
       // "Дополнительно": the reading log.
       {L"BUTTON", L" Журнал показаний ", kGroup, 0, kLogGroupId, kPageMore, 6, 324, 398, 96},
-      {L"BUTTON", L"Записывать показания в журнал (файл CSV на каждый день)", kCheck, 0,
-       kLogEnabledId, kPageMore, 16, 341, 370, 17},
-      {L"STATIC", L"Папка журнала (пусто — папка log в рабочей папке)", kLabel | WS_GROUP, 0, 0,
-       kPageMore, 16, 360, 266, 14},
+      {L"BUTTON", L"Записывать показания в журнал (CSV-файл на каждый день)", kCheck, 0,
+       kLogEnabledId, kPageMore, 16, 341, 380, 17},
+      {L"STATIC", L"Папка (пусто — log в рабочей папке)", kLabel | WS_GROUP, 0, 0, kPageMore, 16,
+       360, 266, 14},
       {L"EDIT", L"", kEdit, kBorder, kLogFolderId, kPageMore, 16, 374, 266, 21},
       {L"STATIC", L"Хранить, дней", kLabel | WS_GROUP, 0, 0, kPageMore, 292, 360, 100, 14},
       {L"EDIT", L"", kSpin, kBorder, kLogKeepDaysId, kPageMore, 292, 374, 100, 21},

@@ -205,6 +205,7 @@ TEST(GuideTest, ExplainsEveryMessageBox) {
   guide.Windows1251(std::string(ui::kTwoCopiesText));
   // The general error report, which ends a text with a full stop.
   guide.Windows1251(ui::ErrorReportText(std::string(ui::kPasswordNotSealedText)));
+  guide.Windows1251(ui::ErrorReportText(std::string(ui::kGuideNotOpenedText) + kName));
   guide.Windows1251(ui::ErrorReportText(poll::InvalidNameMessage(kName)));
   guide.Windows1251(ui::ErrorReportText(poll::DuplicateNameMessage(kName)));
   RefusingProfile profile;

@@ -38,6 +38,7 @@ TEST(HelpFile, BesideTheExecutable) {
   EXPECT_EQ(HelpFilePath("C:\\Program Files\\Q\\Quorvel.exe"), "C:\\Program Files\\Q\\Quorvel.hlp");
   EXPECT_EQ(HelpFilePath("Z:/tmp/run/Copy.v2.exe"), "Z:/tmp/run/Quorvel.hlp");
   EXPECT_EQ(HelpFilePath("Quorvel.exe"), "Quorvel.hlp");
+  EXPECT_EQ(GuideFilePath("C:\\Quorvel\\Plant2.exe"), "C:\\Quorvel\\doc\\guide.html");
 }
 
 TEST(DecimalSeparator, FirstCharacterOrFullStop) {

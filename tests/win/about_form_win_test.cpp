@@ -2,9 +2,9 @@
 // over a window of the test standing for the main window; a second thread
 // waits for it to show (with an upper bound), looks at it and closes it as a
 // user would. The links are opened through associations this run registers
-// to this very program: started with "--record-link TARGET" it appends the
-// target to the file named by QUORVEL_LINK_LOG and ends, so each call of the
-// shell leaves one line.
+// to this very program: started with "--record-link TARGET" it records the
+// target (testkit/open_recorder_win.h) in the file named by QUORVEL_LINK_LOG
+// and ends, so each call of the shell leaves one line.
 #include "ui/tray/about_form_win.h"
 
 #include <windows.h>
@@ -14,21 +14,23 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "testkit/message_wait_win.h"
+#include "testkit/open_recorder_win.h"
 #include "testkit/quorvel_remote_win.h"
 #include "ui/gdi_object_win.h"
 #include "ui/tray/about_form_ids.h"
 
 namespace quorvel::ui {
 namespace {
+
+using testing::RecordedTargets;
 
 constexpr DWORD kWaitMs = 10'000;
 constexpr wchar_t kOwnerClass[] = L"AboutTestOwner";
@@ -94,13 +96,6 @@ int ChildrenRunning() {
   }
   ::CloseHandle(snapshot);
   return count;
-}
-
-std::vector<std::string> ReadLines(const std::wstring& path) {
-  std::vector<std::string> lines;
-  std::ifstream file(std::filesystem::path{path});
-  for (std::string line; std::getline(file, line);) lines.push_back(line);
-  return lines;
 }
 
 // Whether what the shell handed over opens `target`: the target itself, or
@@ -289,8 +284,8 @@ class AboutLinksTest : public AboutFormTest {
   }
   // The targets opened so far, once every recorder has ended.
   std::vector<std::string> Opened(std::size_t expected) const {
-    WaitFor([&] { return ChildrenRunning() == 0 && ReadLines(log_).size() >= expected; });
-    return ReadLines(log_);
+    WaitFor([&] { return ChildrenRunning() == 0 && RecordedTargets(log_).size() >= expected; });
+    return RecordedTargets(log_);
   }
 
   static inline int runs_ = 0;
@@ -369,30 +364,14 @@ TEST_F(AboutFormTest, LinksShowTheHandCursor) {
   EXPECT_NE(::GetCursor(), hand);
 }
 
-// The recorder: one line of UTF-8 per call.
-int RecordLink(const wchar_t* target) {
-  wchar_t log[MAX_PATH] = {};
-  if (::GetEnvironmentVariableW(kLogVariable, log, MAX_PATH) == 0) return 2;
-  std::string line = remote::Utf8(reinterpret_cast<const char16_t*>(target)) + "\n";
-  const HANDLE file = ::CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 3;
-  DWORD written = 0;
-  ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  ::CloseHandle(file);
-  return 0;
-}
-
 }  // namespace
 }  // namespace quorvel::ui
 
 int main(int argc, char** argv) {
-  int count = 0;
-  wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (arguments != nullptr && count == 3 && std::wstring(arguments[1]) == L"--record-link") {
-    return quorvel::ui::RecordLink(arguments[2]);
+  if (const std::optional<int> recorded =
+          quorvel::testing::RecordOpenIfAsked(L"--record-link", quorvel::ui::kLogVariable)) {
+    return *recorded;
   }
-  ::LocalFree(arguments);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

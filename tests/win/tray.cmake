@@ -11,7 +11,7 @@ quorvel_wine_test(NAME wine.tray TARGET tray_win_tests
 # "--record-link" it records a link the About box opened.
 quorvel_wine_test(NAME wine.about TARGET about_win_tests
   SOURCES about_form_win_test.cpp about_logo_win_test.cpp
-  LIBRARIES quorvel_tray_win quorvel_program_resources quorvel_remote_win gtest
+  LIBRARIES quorvel_tray_win quorvel_program_resources quorvel_open_recorder_win gtest
   TIMEOUT 300)
 
 # Both in Quorvel.exe, driven from another process: the settings dialog's
@@ -20,5 +20,16 @@ quorvel_wine_test(NAME wine.about TARGET about_win_tests
 quorvel_wine_test(NAME wine.tray_program TARGET tray_program_win_tests
   SOURCES tray_program_win_test.cpp
   LIBRARIES quorvel_tray_win quorvel_program_test gtest_main
+  SIM "--port @RUN@/ports/COM3 --baud 9600 --device 5 --channel 3=23.45"
+  TIMEOUT 300)
+
+# The help command of Quorvel.exe, driven from another process: the help
+# viewer asked when a help file is beside the program (this program holds the
+# viewer's window class), the guide opened by the shell when not (".html"
+# associated in the run's prefix with this program, which records what it is
+# handed: its own main, started with "--record-open").
+quorvel_wine_test(NAME wine.help TARGET help_win_tests
+  SOURCES help_win_test.cpp
+  LIBRARIES quorvel_program_test quorvel_open_recorder_win gtest
   SIM "--port @RUN@/ports/COM3 --baud 9600 --device 5 --channel 3=23.45"
   TIMEOUT 300)
