@@ -22,6 +22,7 @@
 #include "config/settings_file.h"
 #include "config/start_with_windows.h"
 #include "mqtt/reading_payload.h"
+#include "opcua/server_state_text.h"
 #include "ui/error_report_win.h"
 #include "ui/form_captions.h"
 #include "ui/message_dialog_win.h"
@@ -123,6 +124,8 @@ int Program::Run(int show) {
   RunMessageLoop();
   // "offline" from the program itself, before the windows go.
   broker_.Configure(std::nullopt);
+  opcua_readings_.SetOn(false);
+  opcua_server_.Configure(std::nullopt);
   return 0;
 }
 
@@ -156,6 +159,8 @@ bool Program::CreateWindows(int show) {
   sinks_.Add(*mqtt_readings_);
   log_readings_ = std::make_unique<log::LogReadings>(log_writer_, settings_.table(), time_zone_);
   sinks_.Add(*log_readings_);
+  opcua_readings_.OnQueued([this] { opcua_server_.Wake(); });
+  sinks_.Add(opcua_readings_);
   sinks_.Add(monitor_sink_);
   sinks_.Add(*panes_);
   // The notification area shows small icons: the small one, not a shrunk large one.
@@ -175,6 +180,7 @@ bool Program::CreateWindows(int show) {
   }
   // Started when the dialog named the topic, unless it refused the name.
   if (!broker_.Open()) RestartBroker();
+  RestartOpcUa(/*names_only=*/true);
   about_ = std::make_unique<ui::TAboutForm>(instance_, form_->Handle());
   if (!about_->Create()) {
     ShowStartupError("Cannot create the About box");
@@ -241,6 +247,47 @@ void Program::LogChanged(const config::LogSettings& log) {
     folder = std::move(absolute);
   }
   log_writer_.Configure(log::LogOptions{std::move(folder), log.keep_days, UserDecimalSeparator()});
+}
+
+void Program::OpcUaChanged(const config::OpcUaSettings& /*opcua*/) {
+  if (setup_) RestartOpcUa(/*names_only=*/false);
+}
+
+void Program::RestartOpcUa(bool names_only) {
+  const config::OpcUaSettings& o = settings_.OpcUa();
+  if (!o.enabled || !items_) {
+    opcua_readings_.SetOn(false);
+    opcua_server_.Configure(std::nullopt);
+    opcua_options_.reset();
+    return;
+  }
+  opcua::ServerOptions options;
+  options.port = o.port;
+  options.anonymous = o.anonymous;
+  options.user = cp1251::ToUtf8(o.user);
+  options.password = cp1251::ToUtf8(config::OpenSecret(o.sealed_password).value_or(""));
+  options.security_none = o.security_none;
+  const std::string exe = ExecutablePath();
+  options.pki_folder = cp1251::ToUtf8(exe.substr(0, exe.find_last_of("\\/") + 1)) + "pki\\";
+  options.computer = cp1251::ToUtf8(ComputerName());
+  options.service = cp1251::ToUtf8(poll::ServiceName(exe));
+  options.topic = cp1251::ToUtf8(items_->Topic().Name());
+  const config::SensorTable& table = settings_.table();
+  for (int row = 1; row < table.RowCount(); ++row) {
+    options.items.push_back(cp1251::ToUtf8(table.Cell(0, row)));
+  }
+  if (names_only && opcua_options_ && opcua_options_->topic == options.topic &&
+      opcua_options_->items == options.items) {
+    return;
+  }
+  opcua_options_ = options;
+  opcua_readings_.SetOn(true);
+  opcua_server_.Configure(options);
+}
+
+std::string Program::OpcUaStateText() {
+  const config::OpcUaSettings& o = settings_.OpcUa();
+  return opcua::ServerStateText(opcua_server_.Status(), opcua::EndpointUrl(ComputerName(), o.port));
 }
 
 void Program::RestartBroker() {
@@ -390,10 +437,15 @@ std::string Program::ServicesText() {
     if (!text.empty()) text += "   ";
     text += LogStateText();
   }
+  if (settings_.OpcUa().enabled) {
+    if (!text.empty()) text += "   ";
+    text += "OPC UA: " + OpcUaStateText();
+  }
   return text;
 }
 
 void Program::TopicNamed() {
+  RestartOpcUa(/*names_only=*/true);
   // At start the link starts once the dialog has set the names.
   const config::MqttSettings& mqtt = settings_.Mqtt();
   if (setup_ && mqtt.enabled && mqtt.topic_root.empty() && broker_root_ != MqttDefaultTopicRoot()) {

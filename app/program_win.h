@@ -22,6 +22,8 @@
 #include "monitor/monitor_sink.h"
 #include "mqtt/broker_link.h"
 #include "mqtt/mqtt_readings.h"
+#include "opcua/opcua_readings.h"
+#include "opcua/ua_server.h"
 #include "poll/dde_announcements.h"
 #include "poll/dde_components.h"
 #include "poll/dde_quality_items.h"
@@ -70,6 +72,7 @@ class Program final : public config::SettingsEffects,
   void DisplayChanging(int index) override;
   void MqttChanged(const config::MqttSettings& mqtt) override;
   void LogChanged(const config::LogSettings& log) override;
+  void OpcUaChanged(const config::OpcUaSettings& opcua) override;
 
   // ui::MainFormHost
   void ShowSplash() override;
@@ -111,6 +114,10 @@ class Program final : public config::SettingsEffects,
   // The broker link anew from the settings, once the DDE names are set
   // (the default topic root follows the topic).
   void RestartBroker();
+  // The OPC UA server anew from the settings and the table's names, once
+  // the DDE names are set; unless it already serves those.
+  void RestartOpcUa(bool names_only);
+  std::string OpcUaStateText();
   // The window that owns a box shown now: the settings dialog while it
   // shows, else the main window.
   HWND Owner() const;
@@ -149,6 +156,11 @@ class Program final : public config::SettingsEffects,
   // Its thread ends (writing out what it holds) after the windows have gone.
   log::LogWriter log_writer_;
   std::unique_ptr<log::LogReadings> log_readings_;
+  // The server's thread ends before the sinks that feed it go.
+  opcua::UpdateQueue opcua_queue_{50'000};
+  opcua::OpcUaReadings opcua_readings_{opcua_queue_};
+  opcua::UaServer opcua_server_{opcua_queue_};
+  std::optional<opcua::ServerOptions> opcua_options_;  // what the server runs with
   // Counted from the start, whether the monitor shows or not.
   monitor::MonitorSink monitor_sink_;
   config::WindowPlace monitor_place_;

@@ -3,7 +3,7 @@
 #   quorvel_wine_test(NAME wine.x TARGET x_win_tests
 #     [SOURCES file...] [LIBRARIES library...] [DEPENDS target...]
 #     [FOLDER folder]
-#     [LOCALE name] [MAP COMn=KIND...] [SIM line...] [BROKER]
+#     [LOCALE name] [MAP COMn=KIND...] [SIM line...] [BROKER] [OPCUA]
 #     [ARGS argument...] [TIMEOUT seconds] [ENVIRONMENT VAR=value...])
 #
 # In the cross-built tree it adds the executable TARGET, built from SOURCES
@@ -13,9 +13,10 @@
 # cross-built tree, from FOLDER (by default the calling folder) with ARGS,
 # in a run of tools/winerun.sh with that Unix locale, those ports mapped
 # and the simulator started with SIM, its lines joined by spaces; BROKER
-# starts the run's MQTT broker (tools/broker.sh, testkit/broker_win.h).
+# starts the run's MQTT broker (tools/broker.sh, testkit/broker_win.h), OPCUA
+# the run's OPC UA client (tools/opcua_client, testkit/opcua_client_win.h).
 function(quorvel_wine_test)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "BROKER" "NAME;TARGET;FOLDER;LOCALE;TIMEOUT"
+  cmake_parse_arguments(PARSE_ARGV 0 arg "BROKER;OPCUA" "NAME;TARGET;FOLDER;LOCALE;TIMEOUT"
     "SOURCES;LIBRARIES;DEPENDS;MAP;SIM;ARGS;ENVIRONMENT")
   if(NOT arg_NAME OR NOT arg_TARGET OR arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "quorvel_wine_test: needs NAME and TARGET, and takes no "
@@ -55,6 +56,9 @@ function(quorvel_wine_test)
   endif()
   if(arg_BROKER)
     list(APPEND command --broker)
+  endif()
+  if(arg_OPCUA)
+    list(APPEND command --opcua)
   endif()
   list(APPEND command -- ${QUORVEL_WIN_BUILD_DIR}/${arg_FOLDER}/${arg_TARGET}.exe ${arg_ARGS})
   add_test(NAME ${arg_NAME} COMMAND ${command})

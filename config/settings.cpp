@@ -80,6 +80,13 @@ void Settings::SetLog(LogSettings log) {
   if (effects_ != nullptr) effects_->LogChanged(log_);
 }
 
+void Settings::SetOpcUa(OpcUaSettings opcua) {
+  opcua.port = kOpcUaPortRange.Clamp(opcua.port);
+  if (opcua == opcua_) return;
+  opcua_ = std::move(opcua);
+  if (effects_ != nullptr) effects_->OpcUaChanged(opcua_);
+}
+
 void Settings::SetMqtt(MqttSettings mqtt) {
   mqtt.port = kMqttPortRange.Clamp(mqtt.port);
   mqtt.qos = kMqttQosRange.Clamp(mqtt.qos);

@@ -11,6 +11,7 @@
 
 #include "config/log_settings.h"
 #include "config/mqtt_settings.h"
+#include "config/opcua_settings.h"
 #include "config/range.h"
 #include "config/sensor_table.h"
 
@@ -30,6 +31,8 @@ class SettingsEffects {
   virtual void MqttChanged(const MqttSettings& /*mqtt*/) {}
   // The reading log's settings changed: the log starts over with them.
   virtual void LogChanged(const LogSettings& /*log*/) {}
+  // The OPC UA server's settings changed: the server starts over with them.
+  virtual void OpcUaChanged(const OpcUaSettings& /*opcua*/) {}
 };
 
 inline constexpr int kPortChoices = 10;  // COM1 .. COM10
@@ -115,6 +118,8 @@ class Settings {
   void SetMqtt(MqttSettings mqtt);
   const LogSettings& Log() const { return log_; }
   void SetLog(LogSettings log);
+  const OpcUaSettings& OpcUa() const { return opcua_; }
+  void SetOpcUa(OpcUaSettings opcua);
 
   const std::string& WorkbookPath() const { return workbook_path_; }
   void SetWorkbookPath(std::string path) { workbook_path_ = std::move(path); }
@@ -159,6 +164,7 @@ class Settings {
   int wait_for_reply_ = kDefaultWaitForReply;
   bool advise_during_request_ = true;
   MqttSettings mqtt_;
+  OpcUaSettings opcua_;
   LogSettings log_;
   std::string workbook_path_;
   std::string topic_ = "ZORVIK";

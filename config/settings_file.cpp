@@ -68,6 +68,9 @@ void ReadIni(Profile& profile, Settings& s, const std::string& table_path) {
   LogSettings log = s.Log();
   ReadLogSection(profile, log);
   s.SetLog(std::move(log));
+  OpcUaSettings opcua = s.OpcUa();
+  ReadOpcUaSection(profile, opcua);
+  s.SetOpcUa(std::move(opcua));
   profile.Flush();
 
   const TableLoad load = LoadSensorTableKeepingRefused(s.table(), table_path);
@@ -110,6 +113,7 @@ std::optional<std::string> WriteIni(Profile& profile, const Settings& s,
   }
   written = written && WriteMqttSection(profile, s.Mqtt());
   written = written && WriteLogSection(profile, s.Log());
+  written = written && WriteOpcUaSection(profile, s.OpcUa());
   profile.Flush();  // the profile is released on the way out all the same
   if (!written) return "Unable to write to " + std::string(settings_path);
   // A failed save is silent: the previous table file stays whole.

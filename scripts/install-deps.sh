@@ -17,6 +17,10 @@ packages=(
   locales
 )
 
+# The OPC UA client of the tests runs on Node.js: Debian's, unless the
+# machine has one.
+command -v npm >/dev/null || packages+=(nodejs npm)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -54,3 +58,13 @@ fi
 "$(dirname "$0")/build-libjpeg.sh"
 "$(dirname "$0")/build-openssl.sh"
 "$(dirname "$0")/build-libmosquitto.sh"
+# The OPC UA client of the tests, from the npm registry, as its lock file has it.
+client=$(dirname "$0")/../tools/opcua_client
+if [ ! -d "$client/node_modules" ] || [ "$client/package-lock.json" -nt "$client/node_modules" ]; then
+  echo "install-deps: installing the OPC UA client of the tests (npm)" >&2
+  (cd "$client" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  touch "$client/node_modules"
+fi
+# Without it the program is built without its OPC UA server, and says so.
+"$(dirname "$0")/build-open62541.sh" ||
+  echo "install-deps: the OPC UA library could not be built (above); Quorvel.exe is built without its OPC UA server" >&2

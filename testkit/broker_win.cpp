@@ -22,16 +22,7 @@ std::string last_error;
 
 // The broker's folder, as a Windows path.
 std::string BrokerFile(const std::string& name) {
-  const char* run = std::getenv("QUORVEL_RUN");
-  return WindowsPath(std::string(run != nullptr ? run : "/nonexistent") + "/broker/" + name);
-}
-
-std::optional<std::string> FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return RunFile(std::string("broker/").append(name));
 }
 
 bool Exists(const std::string& path) {

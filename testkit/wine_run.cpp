@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace quorvel::testing {
 
@@ -11,6 +12,19 @@ std::string WindowsPath(const std::string& unix_path) {
     if (c == '/') c = '\\';
   }
   return path;
+}
+
+std::string RunFile(const std::string& relative) {
+  const char* run = std::getenv("QUORVEL_RUN");
+  return WindowsPath(std::string(run != nullptr ? run : "/nonexistent") + "/" + relative);
+}
+
+std::optional<std::string> FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 std::vector<std::string> SimulatorLog() {

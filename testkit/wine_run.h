@@ -11,6 +11,12 @@ namespace quorvel::testing {
 // A Unix path of the run as a Windows path (through drive Z:).
 std::string WindowsPath(const std::string& unix_path);
 
+// A file of the run's folder (`relative` in Unix form, "broker/ports"), as
+// a Windows path.
+std::string RunFile(const std::string& relative);
+// A file's whole content; nothing when it cannot be read.
+std::optional<std::string> FileText(const std::string& path);
+
 // The lines the simulator has logged so far, one per request it received.
 std::vector<std::string> SimulatorLog();
 

@@ -16,6 +16,8 @@
 #                     for the run directory, ports live in @RUN@/ports/COMn
 #   --locale NAME     Unix locale of every Wine process of the run (default C.UTF-8)
 #   --broker          start the run's MQTT broker (tools/broker.sh) in @RUN@/broker
+#   --opcua           start the run's OPC UA client (tools/opcua_client/keeper.js)
+#                     in @RUN@/opcua
 #   --keep            keep the run directory (for debugging)
 # The program sees QUORVEL_RUN (the run directory, a Unix path) and
 # QUORVEL_SIM_LOG (the simulator's log) in its environment; the exit code is
@@ -29,6 +31,7 @@ template=""
 maps=()
 sim_args=""
 broker=0
+opcua=0
 locale="C.UTF-8"
 keep=0
 while [ $# -gt 0 ]; do
@@ -39,6 +42,7 @@ while [ $# -gt 0 ]; do
     --sim) sim_args=$2; shift 2 ;;
     --locale) locale=$2; shift 2 ;;
     --broker) broker=1; shift ;;
+    --opcua) opcua=1; shift ;;
     --keep) keep=1; shift ;;
     --) shift; break ;;
     *) die "unknown option '$1'" ;;
@@ -60,13 +64,16 @@ modem_lib=$native/tools/pty_modem/libpty_modem.so
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINELOADER=$wine_bin
 # No Mono or Gecko: there is nothing to download them from, and the
-# installer's question would wait for ever. No menu builder: shortcuts made
-# in the prefix stay in it, out of the desktop's menus.
-export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+# installer's question would wait for ever.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
 export LANG=$locale LC_ALL=$locale
 
 run=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")
-xvfb_pid="" server_pid="" sim_pid="" broker_pid="" prog_pid=""
+# The desktop entries Wine makes of shortcuts made in the prefix (an
+# installer's) stay in the run, out of the user's menus. (Wine without its
+# menu builder hangs DDE broadcasts here.)
+export XDG_DATA_HOME=$run/xdg-data XDG_CONFIG_HOME=$run/xdg-config
+xvfb_pid="" server_pid="" sim_pid="" broker_pid="" opcua_pid="" prog_pid=""
 
 # Waits until a condition holds, checking every 20 ms, for at most $1 seconds.
 await() {
@@ -110,6 +117,10 @@ cleanup() {
       # shellcheck disable=SC2046  # a list of pids
       kill -9 $(broker_pids) 2>/dev/null || true
     fi
+  fi
+  if [ -n "$opcua_pid" ]; then
+    kill "$opcua_pid" 2>/dev/null || true
+    wait "$opcua_pid" 2>/dev/null || true
   fi
   if [ -n "$server_pid" ]; then
     WINEPREFIX=$run/pfx "$wineserver_bin" -k 2>/dev/null || true
@@ -194,6 +205,17 @@ if [ "$broker" = 1 ]; then
   broker_up() { [ -f "$run/broker/ports" ] || [ -f "$run/broker/failed" ] || ! kill -0 "$broker_pid"; }
   await 30 broker_up || die "the broker did not start within 30 s"
   [ -f "$run/broker/ports" ] || die "the broker did not start: $(cat "$run/broker/failed" 2>/dev/null)"
+fi
+
+# The OPC UA client, as the broker: no process of the prefix.
+if [ "$opcua" = 1 ]; then
+  client_dir=$(dirname "$0")/opcua_client
+  [ -d "$client_dir/node_modules" ] || die "no $client_dir/node_modules: run scripts/install-deps.sh"
+  node "$client_dir/keeper.js" --owner $$ "$run/opcua" 2>"$run/opcua.log" &
+  opcua_pid=$!
+  opcua_up() { [ -f "$run/opcua/ready" ] || ! kill -0 "$opcua_pid"; }
+  await 60 opcua_up || die "the OPC UA client did not start within 60 s"
+  [ -f "$run/opcua/ready" ] || die "the OPC UA client did not start: $(cat "$run/opcua.log")"
 fi
 
 # The display: Xvfb picks a free number and writes it once it accepts clients.

@@ -53,7 +53,13 @@ const std::vector<std::string> kEveryKey = {"Form1Top",
                                             "BufferMessages",
                                             "Enabled",
                                             "Folder",
-                                            "KeepDays"};
+                                            "KeepDays",
+                                            "Enabled",
+                                            "Port",
+                                            "Anonymous",
+                                            "User",
+                                            "PasswordSealed",
+                                            "SecurityNone"};
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
@@ -288,6 +294,32 @@ TEST_F(SettingsFileTest, TheMqttSectionReadsWritesAndTellsTheChange) {
   ReadIni(profile, back, table_path);
   EXPECT_EQ(back.Mqtt(), settings.Mqtt());
   EXPECT_FALSE(profile.Get(kSetup, "Host")) << "not in the dialog's section";
+}
+
+// The OPC UA server's section: off and closed by default (a user name is
+// needed, unsecured connections are refused), damaged keys, a round trip.
+TEST(OpcUaSection, StartsClosedReadsWhatIsSoundAndWritesEveryKey) {
+  MemoryProfile profile;
+  OpcUaSettings opcua;
+  ReadOpcUaSection(profile, opcua);
+  EXPECT_EQ(opcua, (OpcUaSettings{false, 4840, false, "", "", false}));
+
+  for (const char* text : {"0", "65536", "x", "4840 "}) {
+    OpcUaSettings fresh;
+    fresh.port = 4841;
+    profile.Set("OPCUA", "Port", text);
+    ReadOpcUaSection(profile, fresh);
+    EXPECT_EQ(fresh.port, 4841) << text;
+  }
+  const OpcUaSettings chosen{true, 48'400, true, "operator", "01000000D08C9DDF", true};
+  MemoryProfile written;
+  ASSERT_TRUE(WriteOpcUaSection(written, chosen));
+  EXPECT_EQ(*written.Get("OPCUA", "SecurityNone"), "1");
+  OpcUaSettings back;
+  ReadOpcUaSection(written, back);
+  EXPECT_EQ(back, chosen);
+  written.refuse_key = "User";
+  EXPECT_FALSE(WriteOpcUaSection(written, chosen));
 }
 
 // The reading log's section: an old file without it, damaged keys, every key

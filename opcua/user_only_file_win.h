@@ -1,0 +1,15 @@
+// A file only the Windows user who writes it can read: the OPC UA server's
+// private key.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvel::opcua {
+
+// Writes `bytes` to a new file at `path` (UTF-8) whose access list grants
+// the current user alone, replacing none: false with `error` set when the
+// file is there already or cannot be made.
+bool WriteUserOnlyFile(const std::string& path, std::string_view bytes, std::string* error);
+
+}  // namespace quorvel::opcua
