@@ -285,6 +285,10 @@ void Program::RestartOpcUa(bool names_only) {
   opcua_server_.Configure(options);
 }
 
+std::string Program::OpcUaThumbprint() {
+  return opcua_server_.Status().thumbprint;
+}
+
 std::string Program::OpcUaStateText() {
   const config::OpcUaSettings& o = settings_.OpcUa();
   return opcua::ServerStateText(opcua_server_.Status(), opcua::EndpointUrl(ComputerName(), o.port));
@@ -439,7 +443,7 @@ std::string Program::ServicesText() {
   }
   if (settings_.OpcUa().enabled) {
     if (!text.empty()) text += "   ";
-    text += "OPC UA: " + OpcUaStateText();
+    text += std::string(ui::kOpcUaSummaryPrefix) + OpcUaStateText();
   }
   return text;
 }

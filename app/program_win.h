@@ -94,6 +94,8 @@ class Program final : public config::SettingsEffects,
   void Warn(ui::SetupWarning warning) override;
   std::string MqttStateText() override;
   std::string LogStateText() override;
+  std::string OpcUaStateText() override;
+  std::string OpcUaThumbprint() override;
   std::string MqttDefaultClientId() override;
   std::string MqttDefaultTopicRoot() override;
   void TopicNamed() override;
@@ -117,7 +119,6 @@ class Program final : public config::SettingsEffects,
   // The OPC UA server anew from the settings and the table's names, once
   // the DDE names are set; unless it already serves those.
   void RestartOpcUa(bool names_only);
-  std::string OpcUaStateText();
   // The window that owns a box shown now: the settings dialog while it
   // shows, else the main window.
   HWND Owner() const;

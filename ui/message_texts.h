@@ -19,6 +19,9 @@ inline constexpr auto kTwoCopiesText =
 // and before the link's state in the monitor's summary line.
 inline constexpr auto kStatePrefix = cp1251::Text("Состояние: ");
 inline constexpr auto kMqttSummaryPrefix = cp1251::Text("MQTT: ");
+inline constexpr auto kOpcUaSummaryPrefix = cp1251::Text("OPC UA: ");
+// Before the OPC UA server certificate's SHA-1 on the settings page.
+inline constexpr auto kThumbprintPrefix = cp1251::Text("Отпечаток сертификата (SHA-1): ");
 // The help command found neither a help file nor the guide; the path follows.
 inline constexpr auto kGuideNotOpenedText =
     cp1251::Text("Не удалось открыть руководство пользователя: ");

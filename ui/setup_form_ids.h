@@ -72,6 +72,16 @@ inline constexpr int kLogEnabledId = 395;   // check box
 inline constexpr int kLogFolderId = 396;    // empty: "log" in the working directory
 inline constexpr int kLogKeepDaysId = 397;  // number box, days
 inline constexpr int kLogStateId = 398;     // "Состояние: " and the host's log state
+// "Дополнительно": the OPC UA server.
+inline constexpr int kOpcUaGroupId = 399;
+inline constexpr int kOpcUaEnabledId = 400;       // check box
+inline constexpr int kOpcUaPortId = 401;          // number box
+inline constexpr int kOpcUaAnonymousId = 402;     // check box: sessions without a user
+inline constexpr int kOpcUaSecurityNoneId = 403;  // check box: unsecured connections
+inline constexpr int kOpcUaUserId = 404;
+inline constexpr int kOpcUaPasswordId = 405;    // masked; sealed when left
+inline constexpr int kOpcUaStateId = 406;       // "Состояние: " and the server's state
+inline constexpr int kOpcUaThumbprintId = 407;  // the server certificate's SHA-1
 
 // Bottom panel. OK is the dialog's default button.
 inline constexpr int kOkB1Id = 1;

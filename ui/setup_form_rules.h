@@ -35,6 +35,10 @@ class SetupFormHost {
   virtual std::string MqttStateText() { return {}; }
   // The reading log's state, Windows-1251: writing, off, or stopped and why.
   virtual std::string LogStateText() { return {}; }
+  // The OPC UA server's state and its certificate's thumbprint (hex, empty
+  // before it has one), Windows-1251.
+  virtual std::string OpcUaStateText() { return {}; }
+  virtual std::string OpcUaThumbprint() { return {}; }
   virtual std::string MqttDefaultClientId() { return {}; }
   virtual std::string MqttDefaultTopicRoot() { return {}; }
   // The DDE topic has its name from the settings (the default topic root

@@ -26,7 +26,7 @@ constexpr int kClientWidth = 418;
 // The broker's and the log's settings do not fit below the demotion on the
 // page "Дополнительно" as the first pages left it, so the dialog is taller
 // than they were laid out for; their controls keep their places and sizes.
-constexpr int kClientHeight = 500;
+constexpr int kClientHeight = 628;
 constexpr int kFirstPagesClientHeight = 335;
 constexpr int kPanelHeight = 41;
 // Not clipping its children: a group box paints only its frame and caption,
@@ -54,18 +54,20 @@ config::Range SpinRange(int edit_id) {
   if (edit_id == kMqttPortId) return config::kMqttPortRange;
   if (edit_id == kMqttBufferId) return config::kMqttBufferRange;
   if (edit_id == kLogKeepDaysId) return config::kLogKeepDaysRange;
+  if (edit_id == kOpcUaPortId) return config::kOpcUaPortRange;
   return config::kCycleRange;
 }
 
 // The number boxes with their pages, in the order of their spin buttons.
-constexpr std::array<std::pair<int, int>, 8> kSpinEdits{{{kSE1Id, kPageExchange},
+constexpr std::array<std::pair<int, int>, 9> kSpinEdits{{{kSE1Id, kPageExchange},
                                                          {kSE2Id, kPageExchange},
                                                          {kSE3Id, kPageExchange},
                                                          {kDemoteAfterId, kPageMore},
                                                          {kDemoteForId, kPageMore},
                                                          {kMqttPortId, kPageMore},
                                                          {kMqttBufferId, kPageMore},
-                                                         {kLogKeepDaysId, kPageMore}}};
+                                                         {kLogKeepDaysId, kPageMore},
+                                                         {kOpcUaPortId, kPageMore}}};
 
 bool IsSpinEdit(int id) {
   return std::ranges::any_of(kSpinEdits, [id](const auto& edit) { return edit.first == id; });
@@ -209,7 +211,7 @@ void TSetupForm::CreateControls() {
   constexpr DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
   constexpr DWORD kSpin = kEdit | ES_NUMBER;
   constexpr DWORD kBorder = WS_EX_CLIENTEDGE;
-  const std::array<Control, 69> controls{{
+  const std::array<Control, 80> controls{{
       // "Общие"
       {L"BUTTON", L" Настройки для программы ", kGroup, 0, kProgramGroupId, kPageGeneral, 6, 4, 398,
        136},
@@ -310,6 +312,23 @@ void TSetupForm::CreateControls() {
       {L"EDIT", L"", kSpin, kBorder, kLogKeepDaysId, kPageMore, 292, 374, 100, 21},
       {L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | WS_GROUP, 0, kLogStateId,
        kPageMore, 16, 401, 376, 14},
+      // "Дополнительно": the OPC UA server.
+      {L"BUTTON", L" Сервер OPC UA ", kGroup, 0, kOpcUaGroupId, kPageMore, 6, 426, 398, 122},
+      {L"BUTTON", L"Сервер OPC UA для клиентов SCADA", kCheck, 0, kOpcUaEnabledId, kPageMore, 16,
+       443, 250, 17},
+      {L"STATIC", L"Порт", kLabel | WS_GROUP, 0, 0, kPageMore, 280, 445, 40, 14},
+      {L"EDIT", L"", kSpin, kBorder, kOpcUaPortId, kPageMore, 322, 441, 70, 21},
+      {L"BUTTON", L"Вход без пароля", kCheck, 0, kOpcUaAnonymousId, kPageMore, 16, 466, 170, 17},
+      {L"BUTTON", L"Соединения без шифрования", kCheck, 0, kOpcUaSecurityNoneId, kPageMore, 196,
+       466, 196, 17},
+      {L"STATIC", L"Пользователь", kLabel | WS_GROUP, 0, 0, kPageMore, 16, 490, 82, 14},
+      {L"EDIT", L"", kEdit, kBorder, kOpcUaUserId, kPageMore, 100, 486, 120, 21},
+      {L"STATIC", L"Пароль", kLabel | WS_GROUP, 0, 0, kPageMore, 230, 490, 48, 14},
+      {L"EDIT", L"", kEdit | ES_PASSWORD, kBorder, kOpcUaPasswordId, kPageMore, 280, 486, 112, 21},
+      {L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | WS_GROUP, 0,
+       kOpcUaStateId, kPageMore, 16, 512, 376, 14},
+      {L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | WS_GROUP, 0,
+       kOpcUaThumbprintId, kPageMore, 16, 528, 376, 14},
       // The bottom panel.
       {L"STATIC", L"", SS_ETCHEDHORZ | WS_VISIBLE, 0, 0, kEveryPage, 0,
        kClientHeight - kPanelHeight, kClientWidth, 2},
@@ -446,6 +465,13 @@ void TSetupForm::FillControls() {
   check(kLogEnabledId, log.enabled);
   SetControlText(kLogFolderId, log.folder);
   SetControlText(kLogKeepDaysId, std::to_string(log.keep_days));
+  const config::OpcUaSettings& opcua = settings_.OpcUa();
+  check(kOpcUaEnabledId, opcua.enabled);
+  check(kOpcUaAnonymousId, opcua.anonymous);
+  check(kOpcUaSecurityNoneId, opcua.security_none);
+  SetControlText(kOpcUaPortId, std::to_string(opcua.port));
+  SetControlText(kOpcUaUserId, opcua.user);
+  SetControlText(kOpcUaPasswordId, config::OpenSecret(opcua.sealed_password).value_or(""));
   EnableWorkbookControls(settings_.OpenWorkbook());
   ShowPage(settings_.ActivePage());
   grid_.Refresh();
@@ -478,7 +504,20 @@ void TSetupForm::FormCreate() {
 void TSetupForm::FormShow() {
   RECT main;
   ::GetWindowRect(owner_, &main);
-  ::SetWindowPos(window_, nullptr, main.left, main.bottom, 0, 0,
+  RECT own;
+  ::GetWindowRect(window_, &own);
+  // Directly below the main window; raised as far as it takes to keep the
+  // whole dialog, its OK button too, on the main window's monitor.
+  int top = main.bottom;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (::GetMonitorInfoW(::MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const int height = own.bottom - own.top;
+    if (top + height > monitor.rcWork.bottom) {
+      top = std::max<int>(monitor.rcWork.top, monitor.rcWork.bottom - height);
+    }
+  }
+  ::SetWindowPos(window_, nullptr, main.left, top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -486,6 +525,7 @@ bool TSetupForm::FormClose() {
   grid_.CommitEdit();
   MqttBoxesDone();
   LogBoxesDone();
+  OpcUaBoxesDone();
   return ui::FormClose(settings_, host_);
 }
 
@@ -493,6 +533,7 @@ void TSetupForm::OkB1Click() {
   grid_.CommitEdit();
   MqttBoxesDone();
   LogBoxesDone();
+  OpcUaBoxesDone();
   const bool may_close = ui::OkB1Click(settings_, dde_, host_);
   grid_.Refresh();
   if (may_close) ::PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -588,14 +629,17 @@ void TSetupForm::TakeMqttBox(int id, config::MqttSettings& mqtt) {
       mqtt.*box.field = SpinHeldValue(ControlText(id), SpinRange(id));
     }
   }
-  if (id != kMqttPasswordId) return;
+  if (id == kMqttPasswordId) TakePassword(kMqttPasswordId, mqtt.sealed_password);
+}
+
+void TSetupForm::TakePassword(int id, std::string& sealed_password) {
   // Each seal of one text differs: a password that is still what the stored
   // one opens to is not sealed again, so leaving its box does not restart
-  // the link.
-  const std::string clear = ControlText(kMqttPasswordId);
-  if (config::OpenSecret(mqtt.sealed_password).value_or("") == clear) return;
+  // the link or the server.
+  const std::string clear = ControlText(id);
+  if (config::OpenSecret(sealed_password).value_or("") == clear) return;
   if (const std::optional<std::string> sealed = config::SealSecret(clear)) {
-    mqtt.sealed_password = *sealed;
+    sealed_password = *sealed;
   } else {
     ReportError(std::string(kPasswordNotSealedText));
   }
@@ -633,6 +677,25 @@ void TSetupForm::ShowMqttState() {
   if (text != ControlText(kMqttStateId)) SetControlText(kMqttStateId, text);
   const std::string log = std::string(kStatePrefix) + host_.LogStateText();
   if (log != ControlText(kLogStateId)) SetControlText(kLogStateId, log);
+  const std::string opcua = std::string(kStatePrefix) + host_.OpcUaStateText();
+  if (opcua != ControlText(kOpcUaStateId)) SetControlText(kOpcUaStateId, opcua);
+  const std::string thumbprint = host_.OpcUaThumbprint();
+  const std::string shown =
+      thumbprint.empty() ? std::string() : std::string(kThumbprintPrefix) + thumbprint;
+  if (shown != ControlText(kOpcUaThumbprintId)) SetControlText(kOpcUaThumbprintId, shown);
+}
+
+// The server's check boxes and boxes: the settings' once left, as the log's.
+void TSetupForm::OpcUaBoxesDone() {
+  config::OpcUaSettings opcua = settings_.OpcUa();
+  opcua.enabled = ::IsDlgButtonChecked(window_, kOpcUaEnabledId) == BST_CHECKED;
+  opcua.anonymous = ::IsDlgButtonChecked(window_, kOpcUaAnonymousId) == BST_CHECKED;
+  opcua.security_none = ::IsDlgButtonChecked(window_, kOpcUaSecurityNoneId) == BST_CHECKED;
+  SpinEditDone(kOpcUaPortId);
+  opcua.port = SpinHeldValue(ControlText(kOpcUaPortId), SpinRange(kOpcUaPortId));
+  opcua.user = ControlText(kOpcUaUserId);
+  TakePassword(kOpcUaPasswordId, opcua.sealed_password);
+  settings_.SetOpcUa(std::move(opcua));
 }
 
 // The log's check box and boxes: the settings' once left, as the broker's.
@@ -704,6 +767,9 @@ void TSetupForm::OnCommand(int id, int code) {
     if (id == kMqttEnabledId || id == kMqttTlsId) MqttChoiceChange();
     if (id == kMqttCaFileButtonId) MqttCaFileButtonClick();
     if (id == kLogEnabledId) LogBoxesDone();
+    if (id == kOpcUaEnabledId || id == kOpcUaAnonymousId || id == kOpcUaSecurityNoneId) {
+      OpcUaBoxesDone();
+    }
     return;
   }
   if (code == CBN_SELCHANGE) {
@@ -729,6 +795,7 @@ void TSetupForm::OnCommand(int id, int code) {
     if (IsSpinEdit(id)) SpinEditDone(id);
     if (IsMqttBox(id)) MqttBoxDone(id);
     if (id == kLogFolderId || id == kLogKeepDaysId) LogBoxesDone();
+    if (id == kOpcUaPortId || id == kOpcUaUserId || id == kOpcUaPasswordId) OpcUaBoxesDone();
   }
 }
 

@@ -87,6 +87,10 @@ class TSetupForm {
   void MqttBoxDone(int id);
   void MqttBoxesDone();
   void LogBoxesDone();
+  void OpcUaBoxesDone();
+  // A password box left: its text sealed into `sealed_password`, unless it
+  // is what that opens to already.
+  void TakePassword(int id, std::string& sealed_password);
   // The host's defaults in the boxes that are empty for them, and its
   // state of the link.
   void ShowMqttHints();

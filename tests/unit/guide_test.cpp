@@ -23,6 +23,7 @@
 #include "monitor/counters.h"
 #include "monitor/monitor_table.h"
 #include "mqtt/link_status.h"
+#include "opcua/server_state_text.h"
 #include "poll/component_names.h"
 #include "poll/dde_components.h"
 #include "poll/dde_quality_items.h"
@@ -255,6 +256,12 @@ TEST(GuideTest, ExplainsTheStatesOfTheBrokerTheLogAndTheMonitor) {
       state.code = 28;
       guide.Windows1251(log::TroubleText(state));
     }
+  }
+  guide.Windows1251(std::string(ui::kOpcUaSummaryPrefix));
+  guide.Windows1251(std::string(ui::kThumbprintPrefix));
+  for (const auto state :
+       {opcua::ServerState::kOff, opcua::ServerState::kRunning, opcua::ServerState::kFailed}) {
+    guide.Windows1251(opcua::ServerStateText({state, kName, "0123"}, kName));
   }
   guide.Utf8(log::CsvHeader());
   guide.Utf8(log::LogFileName(CivilTime{2026, 12, 10, 0, 0, 0, 0}));
