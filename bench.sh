@@ -46,6 +46,13 @@ tools/winerun.sh --native build/native --sim "$bus" -- \
   build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
   --seconds "$seconds" --phases monitor | tr -d '\r'
 
+# The OPC UA server: the latency from the reply's last byte to node-opcua's
+# client on Linux, and the 500 sensors with the server off, then on with ten
+# monitored items on each sensor's Value.
+tools/winerun.sh --native build/native --opcua --sim "$bus" -- \
+  build/win/bench/PollBench.exe --port 3 --baud 19200 --sensor 1:1 --bus 11:20:25 \
+  --seconds "$seconds" --phases opcua | tr -d '\r'
+
 # The same bus with every reading published to the run's broker as well:
 # one sensor with MQTT off, on and with the broker stopped, the latency to a
 # subscriber, and the memory of a full outbox.

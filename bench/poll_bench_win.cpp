@@ -93,6 +93,17 @@
 //                                     last byte (sent=) to a mosquitto_sub
 //                                     subscriber receiving the message (its
 //                                     own CLOCK_REALTIME receive time)
+// and, with the OPC UA server on (the run's OPC UA client, --opcua):
+//   poll.opcua_latency_median_ms_B, poll.opcua_latency_p99_ms_B
+//                                     one 'count' sensor back to back, its
+//                                     Value subscribed (sampling 0, trigger
+//                                     StatusValueTimestamp): from the reply's
+//                                     last byte (sent=) to the client's data
+//                                     change (its CLOCK_REALTIME arrival)
+//   poll.*_500_sensors_B_opcua_off, ..._opcua_on_10_items_per_sensor
+//   poll.opcua_line_ratio_on_to_off   the 500 sensors with the server off,
+//                                     then on with 10 monitored items on
+//                                     each sensor's Value
 //   poll.mqtt_peak_working_set_mb_500_sensors_outbox_empty, ..._full_N,
 //   poll.mqtt_bytes_per_queued_message,
 //   poll.mqtt_memory_mb_buffer_100000_extrapolated
@@ -143,6 +154,7 @@
 #include "runs/demo/dde_links_win.h"
 #include "testkit/broker_win.h"
 #include "testkit/message_wait_win.h"
+#include "testkit/opcua_client_win.h"
 #include "testkit/quorvel_remote_win.h"
 #include "tools/cli_options.h"
 #include "tools/console_lines.h"
@@ -1121,6 +1133,105 @@ bool MonitorPhases(const Options& o) {
   return true;
 }
 
+// The server on 127.0.0.1 for anonymous, unsecured sessions.
+quorvel::config::OpcUaSettings OpenOpcUa(int port) {
+  quorvel::config::OpcUaSettings opcua;
+  opcua.enabled = true;
+  opcua.port = port;
+  opcua.anonymous = true;
+  opcua.security_none = true;
+  return opcua;
+}
+
+quorvel::testing::UaConnection OpcUaAt(int port) {
+  return {"opc.tcp://127.0.0.1:" + std::to_string(port), "None", "None", "trusted", "", ""};
+}
+
+// The node id of the Value of the phase's sensor at `index`.
+std::string ValueNode(std::size_t index) {
+  return "ns=1;s=Quorvel.ZORVIK." + std::to_string(index + 1) + ".Value";
+}
+
+// Once the server lets a client in.
+bool OpcUaServing(const quorvel::testing::UaConnection& c) {
+  quorvel::testing::UaAnswer answer;
+  const bool up = PumpUntil(
+      [&] { return (answer = quorvel::testing::AskUaClient(c, "\"op\":\"connect\"")).done; },
+      kProgramWaitMs);
+  if (!up) Fail(kProgram, "opcua: the server let no client in: " + answer.error);
+  return up;
+}
+
+bool OpcUaLatency(const Options& o, int port) {
+  Phase phase(o, "opcua-latency", {o.sensor}, /*interval_ms=*/0);
+  phase.settings().SetOpcUa(OpenOpcUa(port));
+  quorvel::testing::UaSubscription subscription;
+  std::string error;
+  bool ok = phase.Start() && OpcUaServing(OpcUaAt(port));
+  if (ok && !(ok = subscription.Start(OpcUaAt(port), {ValueNode(0)}, &error))) {
+    Fail(kProgram, "opcua: " + error);
+  }
+  ok = ok && phase.Link() && phase.StartPolling() && phase.Measure();
+  ok = phase.Finish() && ok;
+  const quorvel::testing::UaAnswer changes = subscription.Stop();
+  if (!ok) return false;
+  if (!changes.done) {
+    Fail(kProgram, "opcua: the subscription: " + changes.error);
+    return false;
+  }
+  // NODE STATUS SOURCE_MS ARRIVED_MS VALUE, the value a 'count'.
+  std::vector<Arrival> arrivals;
+  for (const std::string& line : changes.lines) {
+    std::istringstream fields(line);
+    std::string node, status, source, arrived, value;
+    fields >> node >> status >> source >> arrived >> value;
+    double at = 0;
+    if (status != "Good" || !ParseNumber(arrived, at)) continue;
+    arrivals.push_back({RequestOf(value), at / 1e3});
+  }
+  const std::vector<double> latencies = Latencies(o.sensor, arrivals, "data changes");
+  PrintLatencies("poll.opcua_latency", std::to_string(o.baud), latencies,
+                 "reply's last byte to the client's data change; target <= 10 ms",
+                 "target <= 30 ms");
+  return !latencies.empty();
+}
+
+bool OpcUaPhases(const Options& o) {
+  const int port = 48'000 + static_cast<int>(::GetCurrentProcessId() % 1000);
+  bool ok = OpcUaLatency(o, port);
+  const std::string b = std::to_string(o.baud);
+  double ratios[2] = {0, 0};
+  for (const bool on : {false, true}) {
+    Phase phase(o, on ? "opcua-on" : "opcua-off", BusSensors(o), /*interval_ms=*/0);
+    if (on) phase.settings().SetOpcUa(OpenOpcUa(port));
+    quorvel::testing::UaSubscription subscription;
+    bool run = phase.Start();
+    if (run && on) {
+      std::vector<std::string> nodes;
+      for (std::size_t i = 0; i < phase.sensors().size(); ++i) {
+        for (int k = 0; k < 10; ++k) nodes.push_back(ValueNode(i));
+      }
+      std::string error;
+      run = OpcUaServing(OpcUaAt(port)) &&
+            subscription.Start(OpcUaAt(port), nodes, &error, /*record=*/false);
+      if (!run) Fail(kProgram, "opcua: " + error);
+    }
+    run = run && phase.Link() && phase.StartPolling() && phase.Measure();
+    run = phase.Finish() && run;
+    if (on) {
+      const quorvel::testing::UaAnswer counted = subscription.Stop();
+      if (counted.done && !counted.lines.empty()) {
+        std::printf("# opcua: the client counted %s data changes\n", counted.lines[0].c_str());
+      }
+    }
+    if (!run) return false;
+    ratios[on ? 1 : 0] = PrintThroughput(
+        o, phase, "500_sensors_" + b + (on ? "_opcua_on_10_items_per_sensor" : "_opcua_off"));
+  }
+  Print("poll.opcua_line_ratio_on_to_off", ratios[1] / ratios[0], "ratio", "target >= 0.98");
+  return ok;
+}
+
 bool MqttPhases(const Options& o) {
   const std::optional<quorvel::testing::BrokerPorts> ports = quorvel::testing::ReadBrokerPorts();
   if (!ports) {
@@ -1221,5 +1332,6 @@ int main(int argc, char** argv) {
   if (chosen("silent")) ok = SilentDevices(o) && ok;
   if (chosen("mqtt")) ok = MqttPhases(o) && ok;
   if (chosen("monitor")) ok = MonitorPhases(o) && ok;
+  if (chosen("opcua")) ok = OpcUaPhases(o) && ok;
   return ok ? 0 : 1;
 }

@@ -110,15 +110,17 @@ UaAnswer AskUaClient(const UaConnection& connection, const std::string& fields, 
 }
 
 bool UaSubscription::Start(const UaConnection& connection, const std::vector<std::string>& nodes,
-                           std::string* error) {
+                           std::string* error, bool record) {
   id_ = NewId();
-  std::string list;
-  for (const std::string& node : nodes) {
-    if (!list.empty()) list += ',';
-    list += Json(node);
+  std::string fields = "\"op\":\"subscribe\",\"timeoutMs\":600000,";
+  if (!record) fields += "\"record\":false,";
+  fields += "\"nodes\":[";
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    if (i > 0) fields += ',';
+    fields += Json(nodes[i]);
   }
-  if (!Send(id_, CommandText(connection, "\"op\":\"subscribe\",\"timeoutMs\":600000,\"nodes\":[" +
-                                             list + "]"))) {
+  fields += ']';
+  if (!Send(id_, CommandText(connection, fields))) {
     return *error = "the command was not written", false;
   }
   const std::string started = ClientFile({"answers/", id_, ".started"});

@@ -45,8 +45,9 @@ UaAnswer AskUaClient(const UaConnection& connection, const std::string& fields,
 class UaSubscription {
  public:
   // Started once its monitored items exist; false with `error` set.
+  // `record` false: the changes are only counted (the answer: "count=N").
   bool Start(const UaConnection& connection, const std::vector<std::string>& nodes,
-             std::string* error);
+             std::string* error, bool record = true);
   // The data changes so far, a line each.
   std::vector<std::string> Changes() const;
   // Ends it and gives every change it received.

@@ -211,7 +211,7 @@ fi
 if [ "$opcua" = 1 ]; then
   client_dir=$(dirname "$0")/opcua_client
   [ -d "$client_dir/node_modules" ] || die "no $client_dir/node_modules: run scripts/install-deps.sh"
-  node "$client_dir/keeper.js" --owner $$ "$run/opcua" 2>"$run/opcua.log" &
+  node "$client_dir/keeper.js" --owner $$ "$run/opcua" >"$run/opcua.log" 2>&1 &
   opcua_pid=$!
   opcua_up() { [ -f "$run/opcua/ready" ] || ! kill -0 "$opcua_pid"; }
   await 60 opcua_up || die "the OPC UA client did not start within 60 s"
