@@ -374,7 +374,6 @@ class UaServer::Run {
         SetStatus(ServerState::kFailed, "the server did not start: " + StatusName(started));
       } else {
         SetStatus(ServerState::kRunning, {});
-        queue_.TakeAll();  // what came before the address space was there
         for (;;) {
           UA_Server_run_iterate(server, false);
           for (const NodeUpdate& update : queue_.TakeAll()) Apply(server, update);

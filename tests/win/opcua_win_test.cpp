@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "testkit/opcua_client_win.h"
 #include "testkit/process_resources_win.h"
 #include "testkit/program_test_win.h"
+#include "testkit/wine_run.h"
 
 namespace quorvel::testing {
 namespace {
@@ -57,6 +61,35 @@ std::vector<std::string> Words(const std::string& line, std::size_t count) {
   }
   words.push_back(line.substr(at));
   return words;
+}
+
+// When the simulator's replies to a device went out, its log's sent= times
+// (CLOCK_REALTIME), in milliseconds since 1970.
+std::vector<std::int64_t> SentMs(int address) {
+  std::vector<std::int64_t> sent;
+  const std::string addr = " addr=" + std::to_string(address) + " ";
+  for (const std::string& line : SimulatorLog()) {
+    const std::size_t at = line.find(" sent=");
+    if (line.find(addr) == std::string::npos || at == std::string::npos) continue;
+    const double seconds = std::strtod(line.c_str() + at + 6, nullptr);
+    if (seconds > 0) sent.push_back(static_cast<std::int64_t>(seconds * 1000));
+  }
+  return sent;
+}
+
+// Milliseconds of UTC since 1970 as the time items show a local time:
+// "yyyy-mm-dd hh:nn:ss.zzz".
+std::string LocalText(std::int64_t utc_ms) {
+  const auto ticks = static_cast<std::uint64_t>(utc_ms * 10'000 + 116'444'736'000'000'000);
+  const FILETIME file{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME utc{};
+  SYSTEMTIME local{};
+  ::FileTimeToSystemTime(&file, &utc);
+  ::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.wYear, local.wMonth,
+                local.wDay, local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
+  return text;
 }
 
 std::string Node(int item, const char* variable) {
@@ -151,9 +184,17 @@ TEST_F(OpcUaTest, TheAddressSpaceHoldsTheReadingsWithTheirStatusAndTimes) {
   EXPECT_EQ(good[3], "23.45") << "the value field, a Double";
   const std::int64_t source = std::stoll(good[1]);
   const std::int64_t server = std::stoll(good[2]);
-  EXPECT_GE(source, started_ms - 1000) << "when the reply ended";
+  EXPECT_GE(source, started_ms - 1000);
   EXPECT_LE(source, stopped_ms + 1000);
+  // A reply whose last byte the simulator logged as sent just before: the
+  // program saw that reply end. (A reply of a Stop's exchange is logged
+  // and not published, so it need not be the last one.)
+  const std::vector<std::int64_t> sent = SentMs(kGood);
+  const auto replied = std::upper_bound(sent.begin(), sent.end(), source + 1);
+  ASSERT_NE(replied, sent.begin()) << "no reply logged before " << source;
+  EXPECT_LT(source - *std::prev(replied), 100) << "when the reply ended";
   EXPECT_GE(server, source) << "published after the reply";
+  EXPECT_EQ(Request("S1_T"), Served(LocalText(source))) << "the reading the time item shows";
   EXPECT_EQ(Words(after[1], 4)[3], "\"23,45\"") << "the DDE text, the user's separator";
   EXPECT_EQ(Words(after[2], 4)[3], "5");
   EXPECT_EQ(Words(after[3], 4)[3], "3");
