@@ -195,6 +195,7 @@ class UaServer::Run {
     if (!OwnCertificate(config->logging, certificate, key)) return false;
     const std::vector<std::string> trusted = TrustedCertificates();
     std::vector<UA_ByteString> trust_list;
+    trust_list.reserve(trusted.size());
     for (const std::string& t : trusted) trust_list.push_back(Bytes(t));
     const UA_ByteString cert_bytes = Bytes(certificate);
     const UA_ByteString key_bytes = Bytes(key);

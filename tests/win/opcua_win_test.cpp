@@ -38,10 +38,10 @@ int FreePort() {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   int size = sizeof address;
-  ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+  const bool bound = ::bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                     ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0;
   ::closesocket(s);
-  return ntohs(address.sin_port);
+  return bound ? ntohs(address.sin_port) : 48'400;
 }
 
 std::int64_t NowMs() {
