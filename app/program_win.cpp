@@ -15,6 +15,7 @@
 #include "app/workbook/workbook_launch_win.h"
 #include "base/cp1251.h"
 #include "base/executable_path.h"
+#include "base/file_name.h"
 #include "base/local_memory_win.h"
 #include "base/user_decimal_win.h"
 #include "config/profile_file_win.h"
@@ -268,7 +269,7 @@ void Program::RestartOpcUa(bool names_only) {
   options.password = cp1251::ToUtf8(config::OpenSecret(o.sealed_password).value_or(""));
   options.security_none = o.security_none;
   const std::string exe = ExecutablePath();
-  options.pki_folder = cp1251::ToUtf8(exe.substr(0, exe.find_last_of("\\/") + 1)) + "pki\\";
+  options.pki_folder = cp1251::ToUtf8(std::string(FolderOf(exe))) + "pki\\";
   options.computer = cp1251::ToUtf8(ComputerName());
   options.service = cp1251::ToUtf8(poll::ServiceName(exe));
   options.topic = cp1251::ToUtf8(items_->Topic().Name());

@@ -67,8 +67,12 @@ UA_NodeId NodeOf(const std::string& id) {
 
 // "Quorvel.ZORVIK.<n>.Value": by the item's place, so that a rename of the
 // items keeps the clients' node ids.
+std::string ObjectId(const ServerOptions& o, std::size_t item) {
+  return o.service + "." + o.topic + "." + std::to_string(item + 1);
+}
+
 std::string VariableId(const ServerOptions& o, std::size_t item, const char* variable) {
-  return o.service + "." + o.topic + "." + std::to_string(item + 1) + "." + variable;
+  return ObjectId(o, item) + "." + variable;
 }
 
 std::string StatusName(UA_StatusCode code) {
@@ -151,8 +155,7 @@ class UaServer::Run {
       UA_ByteString_clear(&made_cert);
       UA_ByteString_clear(&made_key);
       std::string written;
-      if (!WriteUserOnlyFile(options_.pki_folder + "own\\private\\key.der", *private_key,
-                             &written)) {
+      if (!WriteUserOnlyFile(key_path, *private_key, &written)) {
         SetStatus(ServerState::kFailed, written);
         return false;
       }
@@ -243,16 +246,16 @@ class UaServer::Run {
     return true;
   }
 
-  UA_NodeId AddFolder(UA_Server* server, const UA_NodeId& parent, const std::string& id,
-                      const std::string& name) {
+  // An object organized under `parent`: a folder, or a sensor's object.
+  UA_NodeId AddObject(UA_Server* server, const UA_NodeId& parent, const std::string& id,
+                      const std::string& name, UA_UInt32 type) {
     UA_ObjectAttributes attributes = UA_ObjectAttributes_default;
     attributes.displayName =
         UA_LOCALIZEDTEXT(const_cast<char*>(""), const_cast<char*>(name.c_str()));
     UA_NodeId node = NodeOf(id);
     UA_Server_addObjectNode(server, node, parent, UA_NODEID_NUMERIC(0, UA_NS0ID_ORGANIZES),
                             UA_QUALIFIEDNAME(kNamespace, const_cast<char*>(name.c_str())),
-                            UA_NODEID_NUMERIC(0, UA_NS0ID_FOLDERTYPE), attributes, nullptr,
-                            nullptr);
+                            UA_NODEID_NUMERIC(0, type), attributes, nullptr, nullptr);
     return node;
   }
 
@@ -282,25 +285,16 @@ class UaServer::Run {
   }
 
   void AddAddressSpace(UA_Server* server) {
-    UA_NodeId service = AddFolder(server, UA_NODEID_NUMERIC(0, UA_NS0ID_OBJECTSFOLDER),
-                                  options_.service, options_.service);
-    UA_NodeId topic =
-        AddFolder(server, service, options_.service + "." + options_.topic, options_.topic);
+    UA_NodeId service = AddObject(server, UA_NODEID_NUMERIC(0, UA_NS0ID_OBJECTSFOLDER),
+                                  options_.service, options_.service, UA_NS0ID_FOLDERTYPE);
+    UA_NodeId topic = AddObject(server, service, options_.service + "." + options_.topic,
+                                options_.topic, UA_NS0ID_FOLDERTYPE);
     const UA_String unread = UA_STRING(const_cast<char*>(" --.-"));
     const UA_Double none = 0;
     const UA_Int32 zero = 0;
     for (std::size_t i = 0; i < options_.items.size(); ++i) {
-      const std::string object_id =
-          options_.service + "." + options_.topic + "." + std::to_string(i + 1);
-      UA_ObjectAttributes attributes = UA_ObjectAttributes_default;
-      const std::string& name = options_.items[i];
-      attributes.displayName =
-          UA_LOCALIZEDTEXT(const_cast<char*>(""), const_cast<char*>(name.c_str()));
-      UA_NodeId object = NodeOf(object_id);
-      UA_Server_addObjectNode(server, object, topic, UA_NODEID_NUMERIC(0, UA_NS0ID_ORGANIZES),
-                              UA_QUALIFIEDNAME(kNamespace, const_cast<char*>(name.c_str())),
-                              UA_NODEID_NUMERIC(0, UA_NS0ID_BASEOBJECTTYPE), attributes, nullptr,
-                              nullptr);
+      UA_NodeId object = AddObject(server, topic, ObjectId(options_, i), options_.items[i],
+                                   UA_NS0ID_BASEOBJECTTYPE);
       AddVariable(server, object, VariableId(options_, i, "Text"), "Text",
                   &UA_TYPES[UA_TYPES_STRING], &unread, UA_STATUSCODE_GOOD);
       AddVariable(server, object, VariableId(options_, i, "Value"), "Value",

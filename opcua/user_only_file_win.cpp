@@ -12,14 +12,6 @@ namespace quorvel::opcua {
 
 namespace {
 
-std::wstring WideOf(const std::string& utf8) {
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  return wide;
-}
-
 // The SID of the user this process runs as, in `buffer`.
 PSID CurrentUser(std::vector<BYTE>& buffer) {
   HANDLE token = nullptr;
@@ -36,7 +28,8 @@ PSID CurrentUser(std::vector<BYTE>& buffer) {
 
 }  // namespace
 
-bool WriteUserOnlyFile(const std::string& path, std::string_view bytes, std::string* error) {
+bool WriteUserOnlyFile(const std::filesystem::path& path, std::string_view bytes,
+                       std::string* error) {
   std::vector<BYTE> user_buffer;
   const PSID user = CurrentUser(user_buffer);
   if (user == nullptr) return *error = "the user of the process is unknown", false;
@@ -57,14 +50,14 @@ bool WriteUserOnlyFile(const std::string& path, std::string_view bytes, std::str
   ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
   ::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
   SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
-  const UniqueFileHandle file(::CreateFileW(WideOf(path).c_str(), GENERIC_WRITE, 0, &attributes,
-                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   ::LocalFree(acl);
-  if (!file) return *error = "cannot create " + path, false;
+  if (!file) return *error = "cannot create the private key's file", false;
   DWORD written = 0;
   if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
       written != bytes.size()) {
-    return *error = "cannot write " + path, false;
+    return *error = "cannot write the private key's file", false;
   }
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/file_name.h"
+
 namespace quorvel::ui {
 
 bool HasSetupSwitch(const std::vector<std::string>& arguments) {
@@ -18,17 +20,6 @@ std::string ClockText(int hour, int minute, int second) {
   std::snprintf(text, sizeof text, "%d:%02d:%02d", hour, minute, second);
   return text;
 }
-
-namespace {
-
-// With its trailing separator; empty for a bare file name.
-std::string_view FolderOf(std::string_view executable_path) {
-  const std::size_t slash = executable_path.find_last_of("\\/");
-  return slash == std::string_view::npos ? std::string_view{}
-                                         : executable_path.substr(0, slash + 1);
-}
-
-}  // namespace
 
 std::string HelpFilePath(std::string_view executable_path) {
   return std::string(FolderOf(executable_path)) + "Quorvel.hlp";

@@ -12,7 +12,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "testkit/form_driver_win.h"
 #include "testkit/program_test_win.h"
 #include "testkit/quorvel_remote_win.h"
+#include "testkit/wine_run.h"
 
 namespace quorvel::testing {
 namespace {
@@ -33,12 +33,6 @@ constexpr DWORD kProgramRuns = 2;
 
 std::string SetupPath() {
   return ExecutableDirectory() + "..\\..\\" QUORVEL_SETUP_NAME;
-}
-
-std::optional<std::string> ReadBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
@@ -170,7 +164,7 @@ class InstallerTest : public ProgramTest {
 TEST_F(InstallerTest, SilentInstallPutsTheProgramItsShortcutsAndItsEntryInPlace) {
   ASSERT_EQ(Install(), std::optional<DWORD>(0));
 
-  EXPECT_EQ(ReadBytes(folder_ + "Quorvel.exe"), ReadBytes(ProgramPath()));
+  EXPECT_EQ(FileText(folder_ + "Quorvel.exe"), FileText(ProgramPath()));
   for (const char* file : {"license.txt", "uninstall.exe", "doc\\guide.html"}) {
     EXPECT_TRUE(Exists(folder_ + file)) << file;
   }
@@ -207,7 +201,7 @@ TEST_F(InstallerTest, SilentInstallPutsTheProgramItsShortcutsAndItsEntryInPlace)
   EXPECT_EQ(MachineValue(kUninstallKey, "UninstallString"), "\"" + folder_ + "uninstall.exe\"");
   const std::optional<DWORD> size = MachineNumber(kUninstallKey, "EstimatedSize");
   ASSERT_TRUE(size);
-  EXPECT_GE(*size, ReadBytes(ProgramPath())->size() / 1024) << "KiB of the whole install";
+  EXPECT_GE(*size, FileText(ProgramPath())->size() / 1024) << "KiB of the whole install";
 
   // Started as its shortcut starts it: in its folder, which it writes to.
   ASSERT_NO_FATAL_FAILURE(Launch());
@@ -226,9 +220,9 @@ TEST_F(InstallerTest, UpgradeKeepsTheUsersFilesByteForByteAndReplacesTheProgram)
   WriteBytes(folder_ + "Quorvel.exe", "an older program");
 
   ASSERT_EQ(Install(), std::optional<DWORD>(0));
-  EXPECT_EQ(ReadBytes(IniPath()), ini);
-  EXPECT_EQ(ReadBytes(TablePath()), table);
-  EXPECT_EQ(ReadBytes(folder_ + "Quorvel.exe"), ReadBytes(ProgramPath()));
+  EXPECT_EQ(FileText(IniPath()), ini);
+  EXPECT_EQ(FileText(TablePath()), table);
+  EXPECT_EQ(FileText(folder_ + "Quorvel.exe"), FileText(ProgramPath()));
 }
 
 TEST_F(InstallerTest, ARunningProgramIsNotReplacedAndTheSilentInstallSaysSo) {
@@ -238,12 +232,12 @@ TEST_F(InstallerTest, ARunningProgramIsNotReplacedAndTheSilentInstallSaysSo) {
 
   EXPECT_EQ(Install(), std::optional<DWORD>(kProgramRuns));
   EXPECT_TRUE(form_.Running());
-  EXPECT_EQ(ReadBytes(folder_ + "doc\\guide.html"), "the guide of the running install")
+  EXPECT_EQ(FileText(folder_ + "doc\\guide.html"), "the guide of the running install")
       << "the install went on";
   CloseAndExpectExit();
 
   EXPECT_EQ(Install(), std::optional<DWORD>(0)) << "once it is closed";
-  EXPECT_NE(ReadBytes(folder_ + "doc\\guide.html"), "the guide of the running install");
+  EXPECT_NE(FileText(folder_ + "doc\\guide.html"), "the guide of the running install");
 }
 
 TEST_F(InstallerTest, UninstallRemovesTheProgramAndKeepsTheUsersFiles) {
@@ -264,9 +258,9 @@ TEST_F(InstallerTest, UninstallRemovesTheProgramAndKeepsTheUsersFiles) {
   EXPECT_FALSE(std::filesystem::exists(CommonPrograms() + L"Quorvel"));
   EXPECT_FALSE(MachineValue(kUninstallKey, "DisplayName"));
   EXPECT_FALSE(MachineValue(kRunKey, "Quorvel.exe"));
-  EXPECT_EQ(ReadBytes(IniPath()), "[FORM1]\r\n");
-  EXPECT_EQ(ReadBytes(TablePath()), "table\r\n");
-  EXPECT_EQ(ReadBytes(folder_ + "DDEConf.dde.bad"), "damaged\r\n");
+  EXPECT_EQ(FileText(IniPath()), "[FORM1]\r\n");
+  EXPECT_EQ(FileText(TablePath()), "table\r\n");
+  EXPECT_EQ(FileText(folder_ + "DDEConf.dde.bad"), "damaged\r\n");
 }
 
 }  // namespace
