@@ -159,6 +159,20 @@ std::vector<LoggedRequest> ProgramTest::LoggedRequests(int address) const {
   return requests;
 }
 
+ProgramTest::ReadingCount ProgramTest::ReadingsAfterStop(int address) const {
+  ReadingCount count;
+  int last_address = -1;
+  const std::vector<std::string> log = SimulatorLog();
+  for (std::size_t i = log_start_; i < log.size(); ++i) {
+    const std::optional<LoggedRequest> request = ParseLogLine(log[i]);
+    if (!request) continue;
+    last_address = request->address;
+    if (request->address == address) ++count.most;
+  }
+  count.least = count.most - (count.most > 0 && last_address == address ? 1 : 0);
+  return count;
+}
+
 std::vector<std::string> ProgramTest::LoggedCommands(int address) const {
   std::vector<std::string> commands;
   for (const LoggedRequest& request : LoggedRequests(address)) commands.push_back(request.command);

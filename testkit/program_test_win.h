@@ -103,6 +103,15 @@ class ProgramTest : public ::testing::Test {
   // The requests of one device that the simulator logged during this test.
   std::vector<LoggedRequest> LoggedRequests(int address) const;
   std::vector<std::string> LoggedCommands(int address) const;
+  // How many readings of one device the program made, once polling has
+  // stopped: as many as its logged requests, or one fewer when the last
+  // request on the bus was its. A Stop that comes during an exchange ends
+  // it without a reading, though the device answered.
+  struct ReadingCount {
+    std::size_t least = 0;
+    std::size_t most = 0;
+  };
+  ReadingCount ReadingsAfterStop(int address) const;
 
   // --- DDE, through DdeClient.exe processes ---
 

@@ -138,8 +138,10 @@ cleanup() {
   exit "$rc"
 }
 trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'echo "winerun: interrupted" >&2; exit 130' INT
+trap 'echo "winerun: terminated by a signal" >&2; exit 143' TERM
+# A step that fails stops the run (set -e); it says which.
+trap 'echo "winerun: line $LINENO failed (exit code $?): $BASH_COMMAND" >&2' ERR
 
 make_template() {
   local tmp=$template.tmp.$$
@@ -237,11 +239,11 @@ if [ -n "$sim_args" ]; then
 fi
 
 export QUORVEL_RUN=$run QUORVEL_SIM_LOG=$run/sim.log QUORVEL_WINESERVER_PID=$server_pid
-set +e
 LD_PRELOAD=$modem_lib "$wine_bin" "$@" &
 prog_pid=$!
-wait "$prog_pid"
-rc=$?
+rc=0
+wait "$prog_pid" || rc=$?
 prog_pid=""
-set -e
+# A Windows program that ends before it prints leaves only this to go by.
+[ "$rc" = 0 ] || echo "winerun: $(basename "$1") ended with exit code $rc" >&2
 exit "$rc"

@@ -216,13 +216,14 @@ TEST_F(OpcUaTest, ASubscriptionGetsOneDataChangePerReading) {
   ASSERT_TRUE(WaitUntil([&] { return LoggedRequests(kGood).size() >= 12; }));
   ASSERT_TRUE(form_.StopPolling());
   // S3 (step 0), also of device 5, is never asked.
-  const std::size_t readings = LoggedRequests(kGood).size();
+  const ReadingCount made = ReadingsAfterStop(kGood);
   // The initial value, then one change for each reading, however the same.
-  EXPECT_TRUE(WaitUntil([&] { return subscription.Changes().size() >= readings + 1; }))
-      << subscription.Changes().size() << " changes for " << readings << " readings";
+  EXPECT_TRUE(WaitUntil([&] { return subscription.Changes().size() >= made.least + 1; }))
+      << subscription.Changes().size() << " changes for " << made.least << " readings";
   const UaAnswer answer = subscription.Stop();
   ASSERT_TRUE(answer.done) << answer.error;
-  ASSERT_EQ(answer.lines.size(), readings + 1);
+  ASSERT_GE(answer.lines.size(), made.least + 1);
+  ASSERT_LE(answer.lines.size(), made.most + 1);
   EXPECT_EQ(Words(answer.lines[0], 5)[1], "BadWaitingForInitialData");
   std::int64_t last_source = 0;
   for (std::size_t i = 1; i < answer.lines.size(); ++i) {
