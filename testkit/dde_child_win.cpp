@@ -1,6 +1,7 @@
 #include "testkit/dde_child_win.h"
 
 #include "base/executable_path.h"
+#include "testkit/process_start_win.h"
 
 namespace quorvel::testing {
 
@@ -81,9 +82,10 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   for (const std::string& argument : arguments)
     command_line.append(" ").append(QuoteArgument(argument));
   PROCESS_INFORMATION info{};
-  const BOOL started =
-      ::CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr,
-                       /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup, &info);
+  const BOOL started = StartProcess([&] {
+    return ::CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr,
+                            /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup, &info);
+  });
   const DWORD start_error = ::GetLastError();
   close_child_ends();
   if (!started) {

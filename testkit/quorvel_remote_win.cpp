@@ -7,6 +7,7 @@
 #include "config/settings_file.h"
 #include "config/table_file.h"
 #include "testkit/message_wait_win.h"
+#include "testkit/process_start_win.h"
 #include "ui/main_form_ids.h"
 #include "ui/message_dialog_win.h"
 
@@ -191,10 +192,12 @@ bool RemoteQuorvel::Launch(const std::string& folder, std::string_view arguments
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessA(program.c_str(), command_line.data(), /*lpProcessAttributes=*/nullptr,
-                        /*lpThreadAttributes=*/nullptr, /*bInheritHandles=*/FALSE,
-                        /*dwCreationFlags=*/0, /*lpEnvironment=*/nullptr, folder.c_str(), &startup,
-                        &info)) {
+  if (!testing::StartProcess([&] {
+        return ::CreateProcessA(program.c_str(), command_line.data(),
+                                /*lpProcessAttributes=*/nullptr, /*lpThreadAttributes=*/nullptr,
+                                /*bInheritHandles=*/FALSE, /*dwCreationFlags=*/0,
+                                /*lpEnvironment=*/nullptr, folder.c_str(), &startup, &info);
+      })) {
     *error = Failed("CreateProcess(" + program + ")", ::GetLastError());
     return false;
   }

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include <string_view>
+#include "testkit/process_start_win.h"
 
 namespace quorvel::sheet {
 
@@ -160,8 +161,10 @@ bool StandIn::StartRunning(const std::vector<std::wstring>& options, std::string
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(server_.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
+  if (!testing::StartProcess([&] {
+        return ::CreateProcessW(server_.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                nullptr, nullptr, &startup, &info);
+      })) {
     *error = "CreateProcess(SheetServer.exe) failed: " + std::to_string(::GetLastError());
     return false;
   }

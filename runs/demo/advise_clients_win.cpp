@@ -4,6 +4,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "testkit/process_start_win.h"
 #include "testkit/quorvel_remote_win.h"
 
 namespace quorvel::tools {
@@ -43,10 +44,11 @@ bool AdviseClients::Start(const std::string& client, const std::string& folder,
     startup.hStdError = file;
     PROCESS_INFORMATION info{};
     std::string line = command;
-    const BOOL started =
-        ::CreateProcessA(client.c_str(), line.data(), /*lpProcessAttributes=*/nullptr,
-                         /*lpThreadAttributes=*/nullptr, /*bInheritHandles=*/TRUE, 0,
-                         /*lpEnvironment=*/nullptr, folder.c_str(), &startup, &info);
+    const BOOL started = testing::StartProcess([&] {
+      return ::CreateProcessA(client.c_str(), line.data(), /*lpProcessAttributes=*/nullptr,
+                              /*lpThreadAttributes=*/nullptr, /*bInheritHandles=*/TRUE, 0,
+                              /*lpEnvironment=*/nullptr, folder.c_str(), &startup, &info);
+    });
     const DWORD code = ::GetLastError();
     ::CloseHandle(file);
     if (!started) {
