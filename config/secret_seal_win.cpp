@@ -4,23 +4,12 @@
 
 #include <wincrypt.h>  // after windows.h, which it needs
 
+#include "base/hex_text.h"
 #include "base/local_memory_win.h"
 
 namespace quorvel::config {
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-std::string Hex(const BYTE* bytes, DWORD size) {
-  std::string text;
-  text.reserve(static_cast<std::size_t>(size) * 2u);
-  for (DWORD i = 0; i < size; ++i) {
-    text.push_back(kHexDigits[bytes[i] >> 4]);
-    text.push_back(kHexDigits[bytes[i] & 0x0F]);
-  }
-  return text;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -58,7 +47,7 @@ std::optional<std::string> SealSecret(std::string_view clear) {
     return std::nullopt;
   }
   const UniqueLocalMemory owned(out.pbData);
-  return Hex(out.pbData, out.cbData);
+  return HexText({reinterpret_cast<const char*>(out.pbData), out.cbData});
 }
 
 std::optional<std::string> OpenSecret(std::string_view sealed) {

@@ -7,7 +7,6 @@
 #include <open62541/server_config_default.h>
 #include <openssl/sha.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/hex_text.h"
 #include "opcua/user_only_file_win.h"
 #include "opcua/value_status.h"
 
@@ -52,13 +52,7 @@ UA_ByteString Bytes(const std::string& bytes) {
 std::string HexSha1(const std::string& bytes) {
   unsigned char digest[SHA_DIGEST_LENGTH];
   SHA1(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex;
-  for (const unsigned char b : digest) {
-    hex.push_back(kHex[b >> 4]);
-    hex.push_back(kHex[b & 15]);
-  }
-  return hex;
+  return HexText({reinterpret_cast<const char*>(digest), sizeof digest});
 }
 
 UA_NodeId NodeOf(const std::string& id) {
@@ -362,24 +356,22 @@ class UaServer::Run {
       SetStatus(ServerState::kFailed, "no memory for the server");
       return;
     }
-    {
-      AddAddressSpace(server);
-      const UA_StatusCode started = UA_Server_run_startup(server);
-      if (started != UA_STATUSCODE_GOOD) {
-        SetStatus(ServerState::kFailed, "the server did not start: " + StatusName(started));
-      } else {
-        SetStatus(ServerState::kRunning, {});
-        for (;;) {
-          UA_Server_run_iterate(server, false);
-          for (const NodeUpdate& update : queue_.TakeAll()) Apply(server, update);
-          std::unique_lock lock(mutex_);
-          wake_.wait_for(lock, kTurn, [this] { return stop_ || woken_; });
-          woken_ = false;
-          if (stop_) break;
-        }
-        UA_Server_run_shutdown(server);
-        SetStatus(ServerState::kOff, {});
+    AddAddressSpace(server);
+    const UA_StatusCode started = UA_Server_run_startup(server);
+    if (started != UA_STATUSCODE_GOOD) {
+      SetStatus(ServerState::kFailed, "the server did not start: " + StatusName(started));
+    } else {
+      SetStatus(ServerState::kRunning, {});
+      for (;;) {
+        UA_Server_run_iterate(server, false);
+        for (const NodeUpdate& update : queue_.TakeAll()) Apply(server, update);
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, kTurn, [this] { return stop_ || woken_; });
+        woken_ = false;
+        if (stop_) break;
       }
+      UA_Server_run_shutdown(server);
+      SetStatus(ServerState::kOff, {});
     }
     UA_Server_delete(server);
   }
@@ -406,7 +398,7 @@ void UaServer::Configure(const std::optional<ServerOptions>& options) {
     run_.reset();
   }
   if (!options) return;
-  run_ = std::make_shared<Run>(*options, queue_);
+  run_ = std::make_unique<Run>(*options, queue_);
   run_->Start();
 }
 

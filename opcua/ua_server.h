@@ -55,7 +55,7 @@ class UaServer {
 
  private:
   [[maybe_unused]] UpdateQueue& queue_;
-  std::shared_ptr<Run> run_;
+  std::unique_ptr<Run> run_;
   bool failed_ = false;  // asked to run by a build that cannot
 };
 

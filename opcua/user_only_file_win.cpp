@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/kernel_handle_win.h"
+#include "base/local_memory_win.h"
 
 namespace quorvel::opcua {
 
@@ -44,6 +45,7 @@ bool WriteUserOnlyFile(const std::filesystem::path& path, std::string_view bytes
   if (::SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS) {
     return *error = "no access list could be made", false;
   }
+  const UniqueLocalMemory acl_owner(acl);
   SECURITY_DESCRIPTOR descriptor{};
   ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
   // Protected: nothing inherited from the folder widens it.
@@ -52,7 +54,6 @@ bool WriteUserOnlyFile(const std::filesystem::path& path, std::string_view bytes
   SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
   const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  ::LocalFree(acl);
   if (!file) return *error = "cannot create the private key's file", false;
   DWORD written = 0;
   if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string_view>
 #include <system_error>
@@ -45,8 +44,7 @@ bool Fail(std::string why) {
   return false;
 }
 
-// One command, a word a line, written under another name and renamed into
-// place so that the keeper never reads half of it; then its answer.
+// One command, a word a line, put in place whole; then its answer.
 bool Command(const std::vector<std::string>& words) {
   static std::atomic<int> count = 0;
   std::string described;
@@ -57,18 +55,11 @@ bool Command(const std::vector<std::string>& words) {
     described += (described.empty() ? "" : " ") + word;
   }
   const std::string id = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
-  const std::string pending = BrokerFile("commands/" + id + ".tmp");
   const std::string command = BrokerFile("commands/" + id + ".cmd");
   const std::string answer = BrokerFile("answers/" + id + ".answer");
-  {
-    std::ofstream out(pending, std::ios::binary);
-    for (const std::string& word : words) out << word << '\n';
-    if (!out.flush()) return Fail("cannot write " + pending);
-  }
-  if (!MoveFileExA(pending.c_str(), command.c_str(), 0)) {
-    DeleteFileA(pending.c_str());
-    return Fail("cannot rename " + pending + ": error " + std::to_string(GetLastError()));
-  }
+  std::string lines;
+  for (const std::string& word : words) lines.append(word).append("\n");
+  if (std::string error; !PlaceFile(command, lines, &error)) return Fail(error);
   if (!remote::PumpUntil([&] { return Exists(answer); }, kBrokerWaitMs)) {
     DeleteFileA(command.c_str());
     return Fail("no answer from the broker's keeper in " + std::to_string(kBrokerWaitMs / 1000) +

@@ -47,16 +47,9 @@ std::string CommandText(const UaConnection& c, const std::string& fields) {
   return json.append(",").append(fields).append("}");
 }
 
-// Written beside and renamed into place, so the keeper never reads half.
 bool Send(const std::string& id, const std::string& text) {
-  const std::string temporary = ClientFile({"commands/", id, ".tmp"});
-  {
-    std::ofstream out(temporary, std::ios::binary);
-    out << text;
-    if (!out.flush()) return false;
-  }
-  return ::MoveFileExA(temporary.c_str(), ClientFile({"commands/", id, ".json"}).c_str(),
-                       MOVEFILE_REPLACE_EXISTING) != FALSE;
+  std::string error;
+  return PlaceFile(ClientFile({"commands/", id, ".json"}), text, &error);
 }
 
 UaAnswer Await(const std::string& id, DWORD timeout_ms) {

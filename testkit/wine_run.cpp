@@ -1,6 +1,7 @@
 #include "testkit/wine_run.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -25,6 +26,20 @@ std::optional<std::string> FileText(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+bool PlaceFile(const std::string& path, std::string_view text, std::string* error) {
+  const std::string pending = path + ".tmp";
+  {
+    std::ofstream out(pending, std::ios::binary);
+    out << text;
+    if (!out.flush()) return *error = "cannot write " + pending, false;
+  }
+  std::error_code renamed;
+  std::filesystem::rename(pending, path, renamed);
+  if (!renamed) return true;
+  std::filesystem::remove(pending, renamed);
+  return *error = "cannot rename " + pending + ": " + renamed.message(), false;
 }
 
 std::vector<std::string> SimulatorLog() {

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvel::testing {
@@ -16,6 +17,10 @@ std::string WindowsPath(const std::string& unix_path);
 std::string RunFile(const std::string& relative);
 // A file's whole content; nothing when it cannot be read.
 std::optional<std::string> FileText(const std::string& path);
+// Writes `text` beside `path` and renames it into place, so that a keeper
+// watching the folder never reads half of it. False, with why, when it
+// cannot.
+bool PlaceFile(const std::string& path, std::string_view text, std::string* error);
 
 // The lines the simulator has logged so far, one per request it received.
 std::vector<std::string> SimulatorLog();

@@ -102,9 +102,9 @@ bool IsMqttBox(int id) {
          std::ranges::any_of(kMqttNumberBoxes, [id](const auto& box) { return box.id == id; });
 }
 
-// The connection's state, asked of the host while the dialog shows.
-constexpr UINT_PTR kMqttStateTimer = 1;
-constexpr UINT kMqttStateMs = 500;
+// The services' states, asked of the host while the dialog shows.
+constexpr UINT_PTR kServiceStateTimer = 1;
+constexpr UINT kServiceStateMs = 500;
 
 }  // namespace
 
@@ -671,7 +671,7 @@ void TSetupForm::ShowMqttHints() {
   cue(kMqttTopicRootId, host_.MqttDefaultTopicRoot());
 }
 
-void TSetupForm::ShowMqttState() {
+void TSetupForm::ShowServiceStates() {
   const std::string text = std::string(kStatePrefix) + host_.MqttStateText();
   // Set only when it changed, so the line does not flicker twice a second.
   if (text != ControlText(kMqttStateId)) SetControlText(kMqttStateId, text);
@@ -840,14 +840,14 @@ LRESULT TSetupForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       // The state is asked only while the dialog shows.
       if (wparam != FALSE) {
         ShowMqttHints();
-        ShowMqttState();
-        ::SetTimer(window_, kMqttStateTimer, kMqttStateMs, /*lpTimerFunc=*/nullptr);
+        ShowServiceStates();
+        ::SetTimer(window_, kServiceStateTimer, kServiceStateMs, /*lpTimerFunc=*/nullptr);
       } else {
-        ::KillTimer(window_, kMqttStateTimer);
+        ::KillTimer(window_, kServiceStateTimer);
       }
       break;
     case WM_TIMER:
-      if (wparam == kMqttStateTimer) ShowMqttState();
+      if (wparam == kServiceStateTimer) ShowServiceStates();
       return 0;
     case WM_PAINT: {
       // The frame of the page under the tabs' strip.

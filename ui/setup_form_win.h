@@ -91,10 +91,11 @@ class TSetupForm {
   // A password box left: its text sealed into `sealed_password`, unless it
   // is what that opens to already.
   void TakePassword(int id, std::string& sealed_password);
-  // The host's defaults in the boxes that are empty for them, and its
-  // state of the link.
+  // The host's defaults in the boxes that are empty for them.
   void ShowMqttHints();
-  void ShowMqttState();
+  // The states of the broker link, the log and the OPC UA server, and the
+  // server's thumbprint.
+  void ShowServiceStates();
 
   // Handlers.
   void FormCreate();
